@@ -1,0 +1,102 @@
+// One link transaction: a request frame out, a reply frame back, with the
+// per-command time limits and tries, over any byte transport.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "comm/SerCom.h"
+
+enum LinkResult : int {
+    LINK_OK = 0,
+    LINK_IO = 1,
+    LINK_TIMEOUT = 3,
+    LINK_CANCEL = 4,
+    LINK_CHECKSUM = 5,
+    LINK_ACK = 6,
+};
+
+// Command codes at request byte 1.
+enum LinkCmd : uint8_t {
+    CMD_IDENTITY = 0x20,
+    CMD_PIN = 0x21,
+    CMD_END_SESSION = 0x22,
+    CMD_LABEL = 0x23,
+    CMD_GSM = 0x24,
+    CMD_SET_OUTPUTS = 0x25,
+    CMD_READ_IO = 0x26,
+    CMD_WRITE_CFG = 0x27,
+    CMD_READ_CFG = 0x28,
+    CMD_READ_SMS = 0x29,
+    CMD_ACK_SMS = 0x2A,
+    CMD_SUBMIT_SMS = 0x2B,
+    CMD_SMS_STATE = 0x2C,
+    CMD_READ_CLOCK = 0x30,
+    CMD_SET_CLOCK = 0x31,
+    CMD_LINK_CTL = 0x86,
+};
+
+// Offsets of the request and reply header.
+inline constexpr size_t kHeaderLen = 4;
+inline constexpr size_t kCmdByte = 1;
+inline constexpr size_t kAckByte = 3;
+// A configuration block carries at most this many bytes.
+inline constexpr uint32_t kMaxCfgBlock = 300;
+// The fields of a configuration block request and of its echo.
+inline constexpr size_t kCfgOffsetByte = 6;
+inline constexpr size_t kCfgLengthByte = 8;
+inline constexpr size_t kCfgDataByte = 10;
+
+// Reply capacities that the PC keeps (0x28: kCfgDataByte + L).
+inline constexpr size_t kReplyIdentity = 8;
+inline constexpr size_t kReplyLabel = 170;
+inline constexpr size_t kReplyGsm = 37;
+inline constexpr size_t kReplyIo = 7;
+inline constexpr size_t kReplyWriteCfg = 10;
+inline constexpr size_t kReplySms = 188;
+inline constexpr size_t kReplySmsState = 5;
+inline constexpr size_t kReplyClock = 10;
+inline constexpr size_t kReplyAck = 4;
+// The PIN field of 0x21 and the whole request.
+inline constexpr size_t kPinField = 9;
+inline constexpr size_t kPinRequestLen = kHeaderLen + kPinField;
+
+// Per-byte read time limit, write time limit and tries of one command.
+struct CmdTiming {
+    uint32_t readMs, writeMs, tries;
+};
+
+inline constexpr CmdTiming kDefaultTiming{3000, 6000, 3};
+inline constexpr CmdTiming kLinkOpenTiming{1000, 1000, 1};   // 0x86 with 1
+inline constexpr CmdTiming kLinkCloseTiming{2500, 2500, 1};  // 0x86 with 0
+
+// The one table of command timings. 0x86 gives the opening row (see
+// kLinkCloseTiming for closing); 0x27 gives the row of a full block (see
+// CfgWriteTiming for the read limit of a shorter one). Unknown codes get the
+// defaults.
+CmdTiming TimingFor(uint8_t cmd);
+// The reads of the idle poll: the same with one try.
+CmdTiming PollTiming(uint8_t cmd);
+// 0x27 with a block of `len` bytes: the device may take 20 ms per byte.
+CmdTiming CfgWriteTiming(uint32_t len);
+
+// 80 00 01 FF: the caller puts the command code at byte 1.
+void FillHeader(uint8_t* buf);
+
+// Purges what was received, then writes the encoded request, again while
+// tries remain, stopping on success or cancel. 0, 1, 3 or 4.
+int LinkSend(IByteIO& io, const uint8_t* req, size_t len, uint32_t writeMs, uint32_t tries);
+// Reads one reply frame byte by byte (readMs for each byte) into `reply`;
+// bytes past `capacity` are checked but not kept. 0, 1, 3, 4 or 5.
+int LinkReceive(IByteIO& io, uint8_t* reply, size_t capacity, uint32_t readMs);
+// Request and reply, retried on time-out and checksum errors; a refusal (a
+// non-zero acknowledge byte) gives 6 at once, a cancel 4 at once. The reply
+// buffer is not cleared: a short reply leaves what was there.
+int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity,
+                 uint32_t readMs, uint32_t writeMs, uint32_t tries);
+// The same with the defaults 3000 / 6000 / 3.
+int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity);
+inline int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity,
+                        const CmdTiming& t) {
+    return LinkTransact(io, req, len, reply, capacity, t.readMs, t.writeMs, t.tries);
+}
