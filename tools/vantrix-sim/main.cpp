@@ -1,0 +1,203 @@
+// vantrix-sim: a Vantrix gateway on a pseudo-terminal, for development and
+// tests. Prints the slave path as its first line and serves until it is
+// terminated or its standard input closes.
+#include <CLI/CLI.hpp>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "comm/SerCom.h"
+#include "tools/vantrix-sim/VantrixSim.h"
+
+namespace {
+
+// Exit statuses (sysexits.h).
+constexpr int kExitUsage = 64;
+constexpr int kExitDataErr = 65;
+constexpr int kExitOsErr = 71;
+constexpr int kExitCantCreate = 73;
+
+// A command code in hexadecimal, with or without 0x: "29", "0x29".
+bool ParseCmd(std::string s, uint8_t& cmd) {
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s = s.substr(2);
+    if (s.empty() || s.size() > 2) return false;
+    for (char c : s)
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    cmd = uint8_t(std::stoul(s, nullptr, 16));
+    return true;
+}
+
+// Standard input counts as "closing" only when it can close: a pipe, a
+// socket or a terminal. /dev/null or a file would end the program at once.
+bool StdinCanClose() {
+    struct stat st;
+    if (::fstat(STDIN_FILENO, &st) != 0) return false;
+    return S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || ::isatty(STDIN_FILENO);
+}
+
+// Makes `link` a symbolic link to `target`, replacing an older link.
+bool MakeLink(const std::string& link, const std::string& target) {
+    struct stat st;
+    if (::lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) return false;
+        ::unlink(link.c_str());
+    }
+    return ::symlink(target.c_str(), link.c_str()) == 0;
+}
+
+void RemoveLink(const std::string& link, const std::string& target) {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n > 0 && std::string(buf, size_t(n)) == target) ::unlink(link.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"vantrix-sim - a Vantrix gateway on a pseudo-terminal"};
+    CVantrixSim::Options o;
+    std::vector<std::string> silent, refuse;
+    std::string link;
+    int inputs = 0;
+
+    app.add_option("--layout", o.layout, "configuration layout id the device reports (1 or 2 have an image)")
+        ->check(CLI::Range(0, 65535))
+        ->capture_default_str();
+    app.add_option("--speed", o.speed, "line speed while no link is open")
+        ->check([](const std::string& s) {
+            try {
+                return BaudConstant(uint32_t(std::stoul(s))) ? std::string() : "not one of 300..115200";
+            } catch (const std::exception&) {
+                return std::string("not a number");
+            }
+        })
+        ->capture_default_str();
+    app.add_flag("--pace", o.pace, "replies take the time the line would take");
+    app.add_option("--pin", o.pin, "PIN of remote access")->capture_default_str();
+    app.add_option("--pin-tries", o.pinTries, "wrong PINs until access is blocked (0: never)")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    app.add_option("--inputs", inputs, "levels of the eight inputs, bit n = input n+1")->check(CLI::Range(0, 255));
+    app.add_option("--sms-polls", o.smsPolls, "state polls an SMS stays in progress")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
+    app.add_flag("--sms-fail", o.smsFail, "submitted SMS end as failed");
+    app.add_option("--drop", o.dropRate, "share of reply frames not sent")->check(CLI::Range(0.0, 1.0));
+    app.add_option("--corrupt", o.corruptRate, "share of reply frames sent with a bad checksum")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--seed", o.seed, "seed of the faults")->capture_default_str();
+    app.add_option("--silent", silent, "command (hex, e.g. 0x29) that gets no answer; repeatable");
+    app.add_option("--refuse", refuse, "CMD:ACK: answer command CMD (hex) with acknowledge ACK; repeatable");
+    app.add_option("--stop-after", o.stopAfter, "answer N frames, then nothing");
+    app.add_flag("--no-echo", [&](size_t) { o.echoAt = false; }, "the GSM module does not echo AT commands");
+    app.add_option("--state", o.statePath, "JSON state: loaded at start, saved at exit");
+    app.add_option("--link", link, "symbolic link to the slave side");
+
+    app.add_option("--first-value", o.firstValue, "16-bit value at bytes 4-5 of the identity");
+    app.add_option("--firmware", o.firmware, "firmware version")->capture_default_str();
+    app.add_option("--hardware", o.hardware, "hardware version")->capture_default_str();
+    app.add_option("--serial", o.serial, "serial number")->capture_default_str();
+    app.add_option("--imei", o.imei, "IMEI")->capture_default_str();
+    app.add_option("--name", o.name, "device name")->capture_default_str();
+    app.add_flag("--no-gprs", [&](size_t) { o.gprs = false; }, "the device has no GPRS");
+    app.add_option("--operator", o.operatorName, "GSM operator name")->capture_default_str();
+    app.add_option("--signal", o.signal, "GSM signal 0..99")->check(CLI::Range(0, 255));
+    app.add_option("--credit1", o.credit1, "credit of SIM 1");
+    app.add_option("--credit2", o.credit2, "credit of SIM 2");
+    app.add_option("--bts", o.bts, "BTS number");
+    app.add_option("--apn", o.apn, "APN of the GSM module's context 1")->capture_default_str();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int rc = app.exit(e);
+        return rc == 0 ? 0 : kExitUsage;
+    }
+    o.inputs = uint8_t(inputs);
+    for (const auto& s : silent) {
+        uint8_t cmd;
+        if (!ParseCmd(s, cmd)) {
+            std::cerr << "vantrix-sim: --silent " << s << ": not a command code\n";
+            return kExitUsage;
+        }
+        o.silent.insert(cmd);
+    }
+    for (const auto& s : refuse) {
+        auto colon = s.find(':');
+        uint8_t cmd;
+        unsigned long ack = 256;
+        try {
+            if (colon != std::string::npos) ack = std::stoul(s.substr(colon + 1), nullptr, 0);
+        } catch (const std::exception&) {
+        }
+        if (colon == std::string::npos || !ParseCmd(s.substr(0, colon), cmd) || ack > 255) {
+            std::cerr << "vantrix-sim: --refuse " << s << ": expected CMD:ACK\n";
+            return kExitUsage;
+        }
+        o.refuse[cmd] = uint8_t(ack);
+    }
+
+    CVantrixSim sim(o);
+    std::string error;
+    if (!sim.Load(&error)) {
+        std::cerr << "vantrix-sim: " << error << '\n';
+        return kExitDataErr;
+    }
+
+    // Termination signals are taken in the main loop; the server thread
+    // inherits the mask.
+    sigset_t sigs;
+    sigemptyset(&sigs);
+    sigaddset(&sigs, SIGTERM);
+    sigaddset(&sigs, SIGINT);
+    sigaddset(&sigs, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &sigs, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    int sigFd = ::signalfd(-1, &sigs, SFD_CLOEXEC);
+
+    if (sigFd < 0 || !sim.Start()) {
+        std::cerr << "vantrix-sim: cannot open a pseudo-terminal\n";
+        return kExitOsErr;
+    }
+    if (!link.empty() && !MakeLink(link, sim.SlavePath())) {
+        std::cerr << "vantrix-sim: cannot make the link " << link << '\n';
+        sim.Stop();
+        return kExitCantCreate;
+    }
+    std::printf("%s\n", sim.SlavePath().c_str());
+    std::fflush(stdout);
+
+    bool watchStdin = StdinCanClose();
+    while (true) {
+        struct pollfd fds[2] = {{sigFd, POLLIN, 0}, {watchStdin ? STDIN_FILENO : -1, POLLIN, 0}};
+        int p = ::poll(fds, 2, -1);
+        if (p < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[0].revents & POLLIN) break;
+        if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buf[256];
+            ssize_t r = ::read(STDIN_FILENO, buf, sizeof buf);
+            if (r == 0 || (r < 0 && errno != EINTR && errno != EAGAIN)) break;
+        }
+    }
+
+    sim.Stop();
+    if (!link.empty()) RemoveLink(link, sim.SlavePath());
+    if (!sim.Save(&error)) {
+        std::cerr << "vantrix-sim: " << error << '\n';
+        return kExitCantCreate;
+    }
+    return 0;
+}
