@@ -268,20 +268,23 @@ void CSimDevice::HandleFrame(const uint8_t* p, size_t n, ISimLine& out) {
         return;
     }
     uint8_t cmd = p[kCmdByte];
+    bool melody = p[2] == 0x00 && p[3] == 0x00;  // the melody downloader's header
     ++m_stats.totalFrames;
-    if (m_opt.stopAfter >= 0 && m_stats.totalFrames > m_opt.stopAfter) return;
-
-    if (p[2] == 0x00 && p[3] == 0x00) {  // melody downloader
+    if (melody) {
         ++m_stats.melodyFrames;
+    } else {
+        ++m_stats.frames[cmd];
+        m_stats.lastRequest[cmd].assign(p, p + n);
+    }
+    if (m_opt.stopAfter >= 0 && ++m_frameCount > m_opt.stopAfter) return;
+
+    if (melody) {
 #ifdef VANTRIX_SIM_MELODY
         std::vector<uint8_t> reply;
         if (m_melody.Handle(p, n, reply)) SendReply(reply, out);
 #endif
         return;
     }
-
-    ++m_stats.frames[cmd];
-    m_stats.lastRequest[cmd].assign(p, p + n);
     if (m_opt.silent.count(cmd)) return;
     auto refused = m_opt.refuse.find(cmd);
     if (refused != m_opt.refuse.end()) {

@@ -167,6 +167,7 @@ private:
     bool m_linkOpen = false;
     bool m_callActive = false;
     bool m_pinAccepted = false;
+    long m_frameCount = 0;  // for stopAfter; not reset with the stats
     int m_smsPollsLeft = 0;
     bool m_smsSubmitted = false;
     bool m_smsLastFailed = false;
