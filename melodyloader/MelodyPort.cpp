@@ -1,0 +1,161 @@
+#include "melodyloader/MelodyPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+
+#include "comm/Frame.h"
+
+namespace melody {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A reply that never ends is not waited for without end: after this many
+// bytes without a whole frame the read counts as a bad frame.
+constexpr size_t kMaxBytesPerFrame = 65536;
+
+int MsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? int(left) : 0;
+}
+
+}  // namespace
+
+std::string MelodyPortPath(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return name;
+    if (name.size() > 3 && std::toupper(static_cast<unsigned char>(name[0])) == 'C' &&
+        std::toupper(static_cast<unsigned char>(name[1])) == 'O' &&
+        std::toupper(static_cast<unsigned char>(name[2])) == 'M') {
+        unsigned n = 0;
+        bool digits = true;
+        for (size_t i = 3; i < name.size() && digits; ++i) {
+            if (!std::isdigit(static_cast<unsigned char>(name[i])) || n > 100000) digits = false;
+            else n = n * 10 + unsigned(name[i] - '0');
+        }
+        if (digits && n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
+    }
+    return "/dev/" + name;
+}
+
+CMelodyPort::~CMelodyPort() { Close(); }
+
+bool CMelodyPort::Open(const std::string& name) {
+    Close();
+    std::string path = MelodyPortPath(name);
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct termios t;
+    if (::tcgetattr(fd, &t) != 0) {  // not a terminal
+        ::close(fd);
+        return false;
+    }
+    ::ioctl(fd, TIOCEXCL);
+    ::cfmakeraw(&t);
+    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    if (::cfsetspeed(&t, B57600) != 0 || ::tcsetattr(fd, TCSANOW, &t) != 0) {
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        return false;
+    }
+    // DTR and RTS inactive. A pseudo-terminal has no modem lines and refuses.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(fd, TIOCMBIC, &lines);
+    ::tcflush(fd, TCIOFLUSH);
+    m_fd = fd;
+    m_rxPos = m_rxLen = 0;
+    return true;
+}
+
+void CMelodyPort::Close() {
+    if (m_fd < 0) return;
+    ::ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd);
+    m_fd = -1;
+    m_rxPos = m_rxLen = 0;
+}
+
+bool CMelodyPort::Send(const uint8_t* payload, size_t n) {
+    if (m_fd < 0 || n > kMaxRequestLen) return false;
+    uint8_t line[frame::MaxEncodedSize(kMaxRequestLen)];
+    static_assert(sizeof line <= kMaxFrameLen);
+    size_t len = frame::Encode(payload, n, line);
+
+    auto deadline = Clock::now() + std::chrono::milliseconds(kWriteTimeoutMs);
+    size_t done = 0;
+    while (done < len) {
+        ssize_t w = ::write(m_fd, line + done, len - done);
+        if (w > 0) {
+            done += size_t(w);
+            continue;
+        }
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0 && errno != EAGAIN) return false;
+        int left = MsLeft(deadline);
+        if (left == 0) return false;
+        struct pollfd p = {m_fd, POLLOUT, 0};
+        int r = ::poll(&p, 1, left);
+        if (r < 0 && errno != EINTR) return false;
+        if (r > 0 && (p.revents & (POLLERR | POLLNVAL))) return false;
+    }
+    return true;
+}
+
+int CMelodyPort::NextByte(uint8_t& b) {
+    if (m_rxPos == m_rxLen) {
+        auto deadline = Clock::now() + std::chrono::milliseconds(m_readTimeoutMs);
+        for (;;) {
+            ssize_t r = ::read(m_fd, m_rx, sizeof m_rx);
+            if (r > 0) {
+                m_rxPos = 0;
+                m_rxLen = size_t(r);
+                break;
+            }
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0 && errno != EAGAIN) return -1;
+            int left = MsLeft(deadline);
+            if (left == 0) return 0;
+            struct pollfd p = {m_fd, POLLIN, 0};
+            int pr = ::poll(&p, 1, left);
+            if (pr < 0 && errno != EINTR) return -1;
+            if (pr > 0 && !(p.revents & POLLIN)) return -1;  // hang-up or error without data
+        }
+    }
+    b = m_rx[m_rxPos++];
+    return 1;
+}
+
+IMelodyLink::Rx CMelodyPort::Receive(uint8_t* buf, size_t capacity, size_t& len) {
+    len = 0;
+    if (m_fd < 0) return kIoError;
+    frame::CFrameReceiver rx(buf, capacity, frame::CFrameReceiver::Unescape::Xor, 2);
+    for (size_t count = 0; count < kMaxBytesPerFrame; ++count) {
+        uint8_t b;
+        int r = NextByte(b);
+        if (r == 0) return kTimeout;
+        if (r < 0) return kIoError;
+        switch (rx.Feed(b)) {
+        case frame::CFrameReceiver::kMore:
+            break;
+        case frame::CFrameReceiver::kGood:
+            len = rx.PayloadLen();
+            return kFrame;
+        case frame::CFrameReceiver::kBadChecksum:
+            return kBadFrame;
+        }
+    }
+    return kBadFrame;
+}
+
+}  // namespace melody

@@ -1,0 +1,66 @@
+// The serial line of melodyloader: its own small termios port, since the tool
+// links nothing of the control panel but the frame encoder and receiver.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "melodyloader/MelodyProtocol.h"
+
+namespace melody {
+
+inline constexpr uint32_t kCheckReadTimeoutMs = 2000;
+inline constexpr uint32_t kDownloadReadTimeoutMs = 6000;
+inline constexpr uint32_t kWriteTimeoutMs = 6000;
+
+// What the check and the download need of a line: one request frame out, one
+// reply frame in.
+class IMelodyLink {
+public:
+    enum Rx { kFrame, kTimeout, kBadFrame, kIoError };
+
+    virtual ~IMelodyLink() = default;
+    // Frames the payload and writes it; true when the whole frame went out
+    // within the write time-out.
+    virtual bool Send(const uint8_t* payload, size_t n) = 0;
+    // Reads the next reply frame. Bytes before the start byte are skipped; on
+    // kFrame `len` is the payload length, of which at most `capacity` bytes
+    // are kept in `buf`.
+    virtual Rx Receive(uint8_t* buf, size_t capacity, size_t& len) = 0;
+    // The longest wait for the next byte of a reply.
+    virtual void SetReadTimeout(uint32_t ms) = 0;
+};
+
+// "COM<n>" -> /dev/ttyS<n-1>, a name starting with '/' as it is, any other
+// name -> /dev/<name>. Keeps step with the control panel's MapPortName.
+std::string MelodyPortPath(const std::string& name);
+
+// 57600 Bd, 8N1, raw, no flow control, DTR and RTS inactive, not shared.
+class CMelodyPort : public IMelodyLink {
+public:
+    CMelodyPort() = default;
+    ~CMelodyPort() override;
+    CMelodyPort(const CMelodyPort&) = delete;
+    CMelodyPort& operator=(const CMelodyPort&) = delete;
+
+    bool Open(const std::string& name);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+
+    bool Send(const uint8_t* payload, size_t n) override;
+    Rx Receive(uint8_t* buf, size_t capacity, size_t& len) override;
+    void SetReadTimeout(uint32_t ms) override { m_readTimeoutMs = ms; }
+
+private:
+    // 1: a byte in `b`; 0: time-out; -1: the line failed.
+    int NextByte(uint8_t& b);
+
+    int m_fd = -1;
+    uint32_t m_readTimeoutMs = kCheckReadTimeoutMs;
+    uint8_t m_rx[kMaxFrameLen];
+    size_t m_rxPos = 0;
+    size_t m_rxLen = 0;
+};
+
+}  // namespace melody
