@@ -358,3 +358,30 @@ TEST_F(SimTest, ThePcClosingAndReopeningTheLine) {
     Reopen(57600);
     EXPECT_EQ(Cmd(CMD_IDENTITY, {}, 8), LINK_OK);
 }
+
+#ifdef VANTRIX_SIM_MELODY
+// Melody requests reach the melody memory at the idle speed without a link.
+TEST_F(SimTest, MelodyRequestsGoToTheMelodyServer) {
+    Boot();
+    auto melody = [&](const Bytes& req, Bytes& reply) {
+        reply.assign(4, 0xFF);
+        return LinkTransact(com, req.data(), req.size(), reply.data(), reply.size(), kQuick);
+    };
+    Bytes r;
+    ASSERT_EQ(melody({0x80, 0x04, 0x00, 0x00}, r), LINK_OK);
+    EXPECT_EQ(r, (Bytes{0xC0, 0x04, 0x00, 0x00}));
+    ASSERT_EQ(melody({0x80, 0x01, 0x00, 0x00, 0x00, 0xD0, 0x02, 0x00, 0x01}, r), LINK_OK);
+    EXPECT_EQ(sim->Stats().melodyFrames, 2);
+    EXPECT_TRUE(sim->Stats().frames.empty());
+    EXPECT_TRUE(sim->State().contains("melody"));
+
+    // At another idle speed the downloader's 57600 Bd is noise.
+    com.Close();
+    sim->Stop();
+    CVantrixSim::Options o;
+    o.speed = 9600;
+    Boot(o);
+    Reopen(57600);
+    EXPECT_EQ(melody({0x80, 0x04, 0x00, 0x00}, r), LINK_TIMEOUT);
+}
+#endif

@@ -18,9 +18,9 @@
 #include "comm/Frame.h"
 #include "tools/vantrix-sim/SimStage.h"
 
-#if __has_include("tools/vantrix-sim/MelodyServer.h")
+// The build defines VANTRIX_SIM_MELODY when it links the melody server.
+#ifdef VANTRIX_SIM_MELODY
 #include "tools/vantrix-sim/MelodyServer.h"
-#define VANTRIX_SIM_MELODY 1
 #endif
 
 struct SimOptions {
@@ -106,6 +106,11 @@ public:
     // The next AT command line gets this text after its echo instead of the
     // module's answer.
     void SetNextAtAnswer(std::string raw) { m_nextAtAnswer = std::move(raw); m_haveNextAt = true; }
+
+#ifdef VANTRIX_SIM_MELODY
+    // Melody requests (80 xx 00 00) go here.
+    CMelodyServer& Melody() { return m_melody; }
+#endif
 
     SimOptions& Options() { return m_opt; }
     const SimOptions& Options() const { return m_opt; }
