@@ -154,14 +154,18 @@ int CSerCom::Transfer(Dir dir, uint8_t* buf, uint32_t n, uint32_t timeoutMs) {
         return result;
     };
     uint32_t done = 0;
-    // Moves what can be moved without waiting; false on end of file, hang-up
-    // or a line error.
+    // Moves what can be moved without waiting. False on a line error or
+    // hang-up; `ended` is set when the channel reported its end (a raw
+    // terminal also reads 0 bytes when nothing waits, so that alone means
+    // nothing until poll() said the port was ready).
+    bool ended = false;
     auto move = [&] {
         while (done < n) {
             ssize_t r = reading ? ::read(m_fd, buf + done, n - done) : ::write(m_fd, buf + done, n - done);
             if (r > 0) done += uint32_t(r);
             else if (r < 0 && errno == EINTR) continue;
-            else return r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+            else if (r == 0) return ended = true;
+            else return errno == EAGAIN || errno == EWOULDBLOCK;
         }
         return true;
     };
@@ -189,11 +193,14 @@ int CSerCom::Transfer(Dir dir, uint8_t* buf, uint32_t n, uint32_t timeoutMs) {
         if (portEvents & (reading ? POLLIN : POLLOUT)) {
             // The transfer's own event wins: when the bytes complete it, it
             // succeeds and a cancel that came at the same time stays pending.
+            uint32_t before = done;
+            ended = false;
             if (!move()) return abort(SER_FAIL);
             if (done == n) {
                 Log(dir, buf, n);
                 return SER_OK;
             }
+            if (ended && done == before) return abort(SER_FAIL);  // ready but nothing: the end
         } else if (portEvents & (POLLERR | POLLHUP | POLLNVAL)) {
             return abort(SER_FAIL);
         }
