@@ -146,6 +146,7 @@ int CSerCom::Write(const void* buf, uint32_t n, uint32_t timeoutMs) {
 
 int CSerCom::Transfer(Dir dir, uint8_t* buf, uint32_t n, uint32_t timeoutMs) {
     if (m_fd < 0) return SER_FAIL;
+    if (n == 0) return SER_OK;
     const bool reading = dir == Dir::Read;
     const int64_t deadline = NowMs() + timeoutMs;
     // Aborting a transfer drops what is still queued in its direction.
