@@ -1,7 +1,7 @@
 // Defaults of the image and its conversions to and from the device and legacy
 // layouts.
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/Bytes.h"
 #include "config/CfgImage.h"
@@ -24,17 +24,13 @@ void SetDefaults(CfgImage& img) {
     bytes::SetField(img.sim_pin[0], "8365");
     bytes::SetField(img.sim_pin[1], "8365");
     for (int k = 0; k < 8; ++k) {
-        char text[16];
-        std::snprintf(text, sizeof text, "Alarm %d", k + 1);
-        bytes::SetField(img.alarms[k].sms_text, text);
+        bytes::SetField(img.alarms[k].sms_text, "Alarm " + std::to_string(k + 1));
     }
     img.audio_in_level = 64;
     img.audio_out_level = 64;
     CallRec& c = img.call;
     for (int d = 0; d < 9; ++d) {
-        char text[4];
-        std::snprintf(text, sizeof text, "%d", d + 1);
-        bytes::SetField(c.directions[d], text);
+        bytes::SetField(c.directions[d], std::to_string(d + 1));
     }
     bytes::SetField(c.directions[9], "0");
     c.sim_flags[0] = 3;
