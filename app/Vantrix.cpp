@@ -1,13 +1,43 @@
 #include "app/Vantrix.h"
 
 #include "app/AppUI.h"
+#include "app/ProgDir.h"
 #include "app/Profile.h"
 
 CVantrix::CVantrix(IAppUI& ui, CProfile& profile, std::string progDir)
-    : m_devTime(GetLocalTime()), m_cfg(ui), m_ui(ui), m_profile(profile), m_progDir(std::move(progDir)) {
+    : m_devTime(GetLocalTime()),
+      m_com(*this, ui),
+      m_cfg(ui),
+      m_sms(ui, DataPath(progDir, "SMS.dat")),
+      m_ui(ui),
+      m_profile(profile),
+      m_progDir(std::move(progDir)) {
     SetGprsDefaults(m_gprs);
+    m_cfg.SetQueue(&m_com);
+    m_sms.SetQueue(&m_com);
 }
 
-CVantrix::~CVantrix() = default;
+CVantrix::~CVantrix() {
+    m_sms.Save();
+    m_com.Stop();
+}
 
-int CVantrix::Init() { return 1; }
+int CVantrix::Init(bool useStores) {
+    int r = m_com.Start(useStores);
+    if (r == 1 && useStores) m_sms.Load();
+    return r;
+}
+
+int CVantrix::GoOnline() {
+    if (m_profile.com.accessMode == 2 && m_ui.ShowRemoteConnect() != IDOK) return 0;
+    return m_com.PostRequest({REQ_CONNECT, 1, 0});
+}
+
+int CVantrix::GoOffline() { return m_com.PostRequest({REQ_DISCONNECT, 0, 0}); }
+
+int CVantrix::ReadStatus() { return m_com.PostRequest({REQ_READ_STATE, 0, 0}); }
+
+int CVantrix::SyncTime() {
+    m_devTime = GetLocalTime();
+    return m_com.PostRequest({REQ_SET_TIME, reinterpret_cast<intptr_t>(&m_devTime), 0});
+}

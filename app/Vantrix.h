@@ -6,8 +6,10 @@
 
 #include "app/LocalTime.h"
 #include "comm/DevState.h"
+#include "comm/VantrixCom.h"
 #include "config/GprsAp.h"
 #include "config/VantrixCfg.h"
+#include "sms/SMSMng.h"
 
 class IAppUI;
 class CProfile;
@@ -15,12 +17,23 @@ class CProfile;
 class CVantrix {
 public:
     CVantrix(IAppUI& ui, CProfile& profile, std::string progDir);
+    // Writes SMS.dat, then ends the engine (which writes Connection.dat).
     ~CVantrix();
     CVantrix(const CVantrix&) = delete;
     CVantrix& operator=(const CVantrix&) = delete;
 
-    // 1 started; 128 engine; 129 telephony.
-    int Init();
+    // 1 started; 128 engine; 129 telephony. Without `useStores` nothing is
+    // read from or written to Data/ (the command line keeps its data in memory).
+    int Init(bool useStores = true);
+
+    // Online: for remote access the remote connection dialog first; then a
+    // connect that stays online. The queue's result (0 when the dialog was
+    // cancelled).
+    int GoOnline();
+    int GoOffline();
+    int ReadStatus();
+    // The device time record gets the PC's local time, then it is sent.
+    int SyncTime();
 
     IAppUI& UI() { return m_ui; }
     CProfile& Profile() { return m_profile; }
@@ -31,7 +44,9 @@ public:
     GsmStatus m_gsm;
     IoState m_io;
     SysTime m_devTime;
+    CVantrixCom m_com;
     CVantrixCfg m_cfg;
+    CSMSMng m_sms;
     GprsApRec m_gprs;
 
 private:

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "comm/ComMsg.h"
+
 int FakeUI::MessageBox(const std::string& text, MbButtons buttons, MbIcon icon, const std::string&) {
     int answer = 0;
     m_loop.Send([&] {
@@ -47,7 +49,10 @@ void FakeUI::Notify(int code, intptr_t datum) {
 
 void FakeUI::DeliverComMsg(CComMsg* msg, bool send) {
     auto handle = [=, this] {
+        comMsgs.push_back({msg->kind, msg->cancel, msg->value1, msg->value2});
+        if (msg->kind == 6) ++sequencesEnded;
         if (onComMsg) onComMsg(msg);
+        msg->done.store(1, std::memory_order_release);
     };
     if (send)
         m_loop.Send(handle);

@@ -35,6 +35,16 @@ public:
     int closes = 0;
     std::vector<std::string> openFilters, saveFilters, saveExts;
 
+    // Progress records as the dialog saw them, and how many sequences ended.
+    struct ComMsgCopy {
+        int32_t kind;
+        uint8_t cancel;
+        intptr_t value1;
+        int32_t value2;
+    };
+    std::vector<ComMsgCopy> comMsgs;
+    int sequencesEnded = 0;
+
     // Hooks for the calls that later tests want to see or answer.
     std::function<void(int code, intptr_t datum)> onEvent;
     std::function<void(CComMsg* msg)> onComMsg;

@@ -1,13 +1,96 @@
 #include "tools/vantrixctl/ConsoleUI.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <memory>
+
+#include "app/Strings.h"
+#include "app/Vantrix.h"
+#include "comm/ComMsg.h"
 
 int ConsoleUI::MessageBox(const std::string& text, MbButtons buttons, MbIcon, const std::string&) {
-    // Only what is not a question is worth printing; questions get the answer
-    // that changes nothing (No).
     if (buttons == MbButtons::Ok) {
         m_loop.Send([&] { std::fprintf(stderr, "%s\n", text.c_str()); });
         return IDOK;
     }
     return IDNO;
+}
+
+void ConsoleUI::OnEvent(int code, intptr_t datum) {
+    if (!m_model) return;
+    if (code == AE_SMS_RECEIVED) {
+        std::unique_ptr<CSMS> sms(reinterpret_cast<CSMS*>(datum));
+        if (m_smsSink)
+            m_smsSink(*sms);
+        else
+            m_model->m_sms.OnSmsReceived(sms.release());
+    } else if (code == AE_SMS_SENT) {
+        m_model->m_sms.OnSmsSent(int(datum));
+    }
+}
+
+void ConsoleUI::Notify(int code, intptr_t datum) {
+    if (code == AE_SMS_SENT)
+        m_loop.Send([=, this] { OnEvent(code, datum); });
+    else
+        m_loop.Post([=, this] { OnEvent(code, datum); });
+}
+
+void ConsoleUI::DeliverComMsg(CComMsg* msg, bool send) {
+    if (send)
+        m_loop.Send([=, this] { HandleComMsg(msg); });
+    else
+        m_loop.Post([=, this] { HandleComMsg(msg); });
+}
+
+void ConsoleUI::ShowProgress() {
+    if (!m_tty) return;
+    std::fprintf(stderr, "\r\033[K%s %d/%d", m_caption.c_str(), m_pos, m_max);
+    std::fflush(stderr);
+}
+
+void ConsoleUI::HandleComMsg(CComMsg* msg) {
+    switch (msg->kind) {
+    case CM_BEGIN:
+        m_caption = LoadStr(int(msg->value1));
+        m_pos = 0;
+        m_max = msg->value2;
+        ShowProgress();
+        break;
+    case CM_STEP:
+        m_pos = std::min(m_max, m_pos + int(msg->value1));
+        ShowProgress();
+        break;
+    case CM_SET_POS:
+        m_pos = std::min(m_max, int(msg->value1));
+        ShowProgress();
+        break;
+    case CM_ERROR:
+        if (m_tty) std::fprintf(stderr, "\n");
+        std::fprintf(stderr, "%s\n", ComErrorText(int(msg->value1), uint32_t(msg->value2)).c_str());
+        if (m_result == 0) m_result = int(msg->value1);
+        break;
+    case CM_END:
+        if (m_tty) std::fprintf(stderr, "\r\033[K");
+        m_ended = true;
+        break;
+    case CM_PIN_REFUSED:
+        std::fprintf(stderr, "%s\n", LoadStr(IDS_PIN_REFUSED));
+        msg->value2 = 0;  // no new PIN on the command line
+        if (m_result == 0) m_result = 11;
+        break;
+    default:
+        break;
+    }
+    msg->done.store(1, std::memory_order_release);
+}
+
+int ConsoleUI::Run(const CComRequest& req) {
+    m_tty = isatty(STDERR_FILENO);
+    m_ended = false;
+    m_result = 0;
+    if (m_model->m_com.PostRequest(req) != 1) return 1;
+    m_loop.RunUntil([this] { return m_ended; });
+    return m_result;
 }

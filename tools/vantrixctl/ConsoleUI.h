@@ -1,10 +1,16 @@
-// IAppUI on the console: messages go to stderr, questions are answered
-// without asking (the retry question with No), and the worker's posted and
-// sent calls run on the main thread through a message loop.
+// IAppUI on the console. Messages go to stderr; questions get the answer that
+// changes nothing (the retry question: No); the worker's posted and sent calls
+// run on the main thread through a message loop, in order.
 #pragma once
+
+#include <functional>
+#include <string>
 
 #include "app/AppUI.h"
 #include "app/MsgLoop.h"
+#include "comm/ComRequest.h"
+
+class CVantrix;
 
 class ConsoleUI : public IAppUI {
 public:
@@ -14,13 +20,13 @@ public:
     std::string SaveFileDialog(const std::string&, const std::string&) override { return {}; }
     void GetScreenSize(int& width, int& height) override { width = 1024, height = 768; }
 
-    void OnEvent(int, intptr_t) override {}
+    void OnEvent(int code, intptr_t datum) override;
     void UpdateTitle() override {}
     void CommitShownPane() override {}
     int CurrentPane() override { return -1; }
 
-    void Notify(int, intptr_t) override {}
-    void DeliverComMsg(CComMsg*, bool) override {}
+    void Notify(int code, intptr_t datum) override;
+    void DeliverComMsg(CComMsg* msg, bool send) override;
     void PostClose() override {}
 
     int EditConnection(CConnectDsc&, bool) override { return IDCANCEL; }
@@ -34,8 +40,25 @@ public:
     void SetListLabel(int, const std::string&) override {}
     int EditSMS(CSMS&, int) override { return IDCANCEL; }
 
-    CMsgLoop& Loop() { return m_loop; }
+    void SetModel(CVantrix* model) { m_model = model; }
+    // Received SMS go here instead of the received list.
+    void SetSmsSink(std::function<void(const CSMS&)> sink) { m_smsSink = std::move(sink); }
+
+    // Posts the request and runs the message loop until its sequence has
+    // ended. Returns 0, or the first failure's result code (11 when a refused
+    // PIN ended the log-in).
+    int Run(const CComRequest& req);
 
 private:
+    void HandleComMsg(CComMsg* msg);
+    void ShowProgress();
+
     CMsgLoop m_loop;
+    CVantrix* m_model = nullptr;
+    std::function<void(const CSMS&)> m_smsSink;
+    bool m_ended = false;
+    int m_result = 0;
+    bool m_tty = false;
+    std::string m_caption;
+    int m_pos = 0, m_max = 100;
 };

@@ -1,19 +1,245 @@
 // vantrixctl: the engine of the control panel on the command line.
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <ctime>
 #include <iostream>
+#include <sstream>
 
-#include "config/VantrixCfg.h"
+#include "app/Bytes.h"
+#include "app/ProgDir.h"
+#include "app/Profile.h"
+#include "app/TextCodec.h"
+#include "app/Vantrix.h"
 #include "tools/vantrixctl/CfgDump.h"
 #include "tools/vantrixctl/ConsoleUI.h"
 
 namespace {
 
-// Exit statuses (sysexits.h).
+using json = nlohmann::ordered_json;
+
+// Exit statuses (sysexits.h); a failed request exits with its result code.
 constexpr int kExitUsage = 64;
 constexpr int kExitNoInput = 66;
+constexpr int kExitSoftware = 70;
 constexpr int kExitCantCreate = 73;
+
+struct Options {
+    std::string port = "COM1";
+    bool log = false;
+    std::string file;
+    std::string mask, levels, time;
+    std::string number, text;
+    std::string apn, qos;
+    bool dcomp = false, hcomp = false;
+};
+
+std::string Fmt(const char* fmt, unsigned a, unsigned b) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, fmt, a, b);
+    return buf;
+}
+
+std::string Ansi(const std::string& utf8) { return cp1250::FromUtf8(utf8); }
+template <size_t N>
+std::string Utf8(const char (&field)[N]) { return cp1250::ToUtf8(bytes::FieldStr(field)); }
+
+std::string IsoTime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u", y, mo, d, h, mi, s);
+    return buf;
+}
+
+// A byte given in C notation (0x12 or 18).
+bool ParseByte(const std::string& text, uint8_t& out) {
+    try {
+        size_t used = 0;
+        unsigned long v = std::stoul(text, &used, 0);
+        if (used != text.size() || v > 255) return false;
+        out = uint8_t(v);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ParseTime(const std::string& text, SysTime& t) {
+    struct tm tm = {};
+    const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &tm);
+    if (!end || *end || tm.tm_year + 1900 < 2000 || tm.tm_year + 1900 > 2255) return false;
+    t.wYear = uint16_t(tm.tm_year + 1900);
+    t.wMonth = uint16_t(tm.tm_mon + 1);
+    t.wDay = uint16_t(tm.tm_mday);
+    t.wHour = uint16_t(tm.tm_hour);
+    t.wMinute = uint16_t(tm.tm_min);
+    t.wSecond = uint16_t(tm.tm_sec);
+    t.wMilliseconds = 0;
+    return true;
+}
+
+json IdentityJson(const DevIdentity& d) {
+    return {{"layout", d.layoutId},
+            {"firmware", Fmt("%u.%02u", d.fwMajor, d.fwMinor)},
+            {"hardware", Fmt("%u.%02u", d.hwMajor, d.hwMinor)},
+            {"serial", Fmt("%08u", d.serial, 0)},
+            {"gprs", d.gprs == 0},
+            {"imei", Utf8(d.imei)},
+            {"name", Utf8(d.name)}};
+}
+
+json StatusJson(const CVantrix& m) {
+    char bts[8];
+    std::snprintf(bts, sizeof bts, "%04X", m.m_gsm.bts);
+    const SysTime& t = m.m_devTime;
+    return {{"operator", Utf8(m.m_gsm.operatorName)},
+            {"module", m.m_gsm.moduleState},
+            {"sim", m.m_gsm.simState},
+            {"network", m.m_gsm.netReg},
+            {"signal", m.m_gsm.signal},
+            {"credit1", m.m_gsm.credit1},
+            {"credit2", m.m_gsm.credit2},
+            {"bts", bts},
+            {"unauthorised", m.m_gsm.unauthorised},
+            {"inputs", m.m_io.inputs},
+            {"outputs", m.m_io.outputs},
+            {"time", IsoTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond)}};
+}
+
+json SmsJson(const CSMS& s) {
+    const uint8_t* t = s.m_Time;
+    return {{"time", IsoTime(t[2] + 2000u, t[1], t[0], t[3], t[4], t[5])},
+            {"number", cp1250::ToUtf8(s.GetNumber(0) ? s.GetNumber(0) : "")},
+            {"text", cp1250::ToUtf8(s.GetText())}};
+}
+
+json GprsJson(const GprsApRec& g) {
+    return {{"apn", Utf8(g.apn)},
+            {"data_compression", g.dataCompression != 0},
+            {"header_compression", g.headerCompression != 0},
+            {"default_qos", g.defaultQos != 0},
+            {"qos", {g.precedence, g.delay, g.reliability, g.peak, g.mean}}};
+}
+
+// The device commands: one engine, as the desktop program runs it.
+class Device {
+public:
+    explicit Device(const Options& o) : m_profile(), m_model(m_ui, m_profile, GetProgramDir()) {
+        m_profile.SetPortName(o.port);
+        m_profile.com.logTraffic = o.log ? 1 : 0;
+        m_ui.SetModel(&m_model);
+    }
+
+    int Start() { return m_model.Init(false) == 1 ? 0 : kExitSoftware; }
+    int Run(const CComRequest& req) { return m_ui.Run(req); }
+    CVantrix& Model() { return m_model; }
+    ConsoleUI& UI() { return m_ui; }
+
+private:
+    ConsoleUI m_ui;
+    CProfile m_profile;
+    CVantrix m_model;
+};
+
+int DeviceCommand(const std::string& cmd, const Options& o) {
+    // Arguments first: nothing goes to the device when they are wrong.
+    uint8_t mask = 0, levels = 0;
+    SysTime when = GetLocalTime();
+    if (cmd == "set-outputs" && (!ParseByte(o.mask, mask) || !ParseByte(o.levels, levels))) {
+        std::fprintf(stderr, "set-outputs: MASK and LEVELS are numbers from 0 to 255\n");
+        return kExitUsage;
+    }
+    if (cmd == "set-time" && !o.time.empty() && !ParseTime(o.time, when)) {
+        std::fprintf(stderr, "set-time: the time is YYYY-MM-DDTHH:MM:SS, years 2000 to 2255\n");
+        return kExitUsage;
+    }
+    GprsApRec gprs;
+    SetGprsDefaults(gprs);
+    if (cmd == "gprs-write") {
+        std::string apn = Ansi(o.apn);
+        if (apn.size() > sizeof gprs.apn - 1) {
+            std::fprintf(stderr, "gprs-write: the APN has at most 31 characters\n");
+            return kExitUsage;
+        }
+        bytes::SetField(gprs.apn, apn);
+        gprs.dataCompression = o.dcomp;
+        gprs.headerCompression = o.hcomp;
+        if (!o.qos.empty()) {
+            uint8_t* classes[5] = {&gprs.precedence, &gprs.delay, &gprs.reliability, &gprs.peak, &gprs.mean};
+            std::stringstream ss(o.qos);
+            std::string item;
+            int n = 0;
+            while (std::getline(ss, item, ',')) {
+                if (n == 5 || !ParseByte(item, *classes[n])) n = 6;
+                ++n;
+            }
+            if (n != 5) {
+                std::fprintf(stderr, "gprs-write: --qos takes five numbers P,D,R,PK,M\n");
+                return kExitUsage;
+            }
+            gprs.defaultQos = 0;
+        }
+    }
+    CSMS sms;
+    if (cmd == "sms-send") {
+        sms.ParseNumbers(Ansi(o.number));
+        std::string text = Ansi(o.text);
+        if (sms.GetNumberCount() == 0 || text.empty() || text.size() > size_t(SMS_TEXT_MAX)) {
+            std::fprintf(stderr, "sms-send: give a recipient number and a text of 1 to 640 characters\n");
+            return kExitUsage;
+        }
+        sms.SetText(text);
+    }
+
+    Device dev(o);
+    CVantrix& m = dev.Model();
+    if (cmd == "write-config" && !m.m_cfg.LoadFile(o.file)) return kExitNoInput;
+    if (int r = dev.Start()) return r;
+
+    if (cmd == "identify") {
+        int r = dev.Run({REQ_CONNECT, 0, 0});
+        int d = dev.Run({REQ_DISCONNECT, 0, 0});
+        if (r) return r;
+        if (d) return d;
+        std::cout << IdentityJson(m.m_devId).dump() << '\n';
+        return 0;
+    }
+    if (cmd == "status") {
+        int r = dev.Run({REQ_READ_STATE, 0, 0});
+        if (r == 0) std::cout << StatusJson(m).dump() << '\n';
+        return r;
+    }
+    if (cmd == "read-config") {
+        int r = dev.Run({REQ_READ_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0});
+        if (r) return r;
+        return m.m_cfg.StoreFile(o.file) ? 0 : kExitCantCreate;
+    }
+    if (cmd == "write-config") return dev.Run({REQ_WRITE_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0});
+    if (cmd == "set-outputs") return dev.Run({REQ_SET_OUTPUTS, mask, levels});
+    if (cmd == "set-time") {
+        m.m_devTime = when;
+        return dev.Run({REQ_SET_TIME, reinterpret_cast<intptr_t>(&m.m_devTime), 0});
+    }
+    if (cmd == "sms-read") {
+        dev.UI().SetSmsSink([](const CSMS& s) { std::cout << SmsJson(s).dump() << std::endl; });
+        return dev.Run({REQ_READ_SMS, 0, 0});
+    }
+    if (cmd == "sms-send") {
+        int index = m.m_sms.Add(&sms, SMS_LIST_TOSEND, false);
+        m.m_sms.m_anIndex[0] = index;
+        return dev.Run({REQ_SEND_SMS, reinterpret_cast<intptr_t>(m.m_sms.m_anIndex), 1});
+    }
+    if (cmd == "gprs-read") {
+        int r = dev.Run({REQ_READ_GPRS, 0, 0});
+        if (r == 0) std::cout << GprsJson(m.m_gprs).dump() << '\n';
+        return r;
+    }
+    if (cmd == "gprs-write") {
+        m.m_gprs = gprs;
+        return dev.Run({REQ_WRITE_GPRS, 0, 0});
+    }
+    return kExitUsage;
+}
 
 int CfgNew(const std::string& file) {
     ConsoleUI ui;
@@ -34,12 +260,36 @@ int CfgDump(const std::string& file) {
 int main(int argc, char** argv) {
     CLI::App app{"vantrixctl - configuration, state, SMS and GPRS of a Vantrix gateway"};
     app.require_subcommand(1);
+    Options o;
+    app.add_option("--port", o.port, "serial port: COM1, ttyUSB0 or a path")->capture_default_str();
+    app.add_flag("--log", o.log, "capture the traffic to sercom.log beside the program");
 
-    std::string file;
     auto* cfgNew = app.add_subcommand("cfg-new", "write a new default configuration file");
-    cfgNew->add_option("FILE", file, "configuration file to write")->required();
+    cfgNew->add_option("FILE", o.file, "configuration file to write")->required();
     auto* cfgDump = app.add_subcommand("cfg-dump", "print every field of a configuration file as JSON");
-    cfgDump->add_option("FILE", file, "configuration file of any layout")->required();
+    cfgDump->add_option("FILE", o.file, "configuration file of any layout")->required();
+
+    app.add_subcommand("identify", "connect, identify the device, disconnect");
+    app.add_subcommand("status", "read the device state");
+    app.add_subcommand("read-config", "read the configuration into a file")
+        ->add_option("FILE", o.file)->required();
+    app.add_subcommand("write-config", "write a configuration file to the device")
+        ->add_option("FILE", o.file)->required();
+    auto* setOut = app.add_subcommand("set-outputs", "set the outputs of MASK to LEVELS");
+    setOut->add_option("MASK", o.mask)->required();
+    setOut->add_option("LEVELS", o.levels)->required();
+    app.add_subcommand("set-time", "set the device clock (default: the PC's local time)")
+        ->add_option("TIME", o.time, "YYYY-MM-DDTHH:MM:SS");
+    app.add_subcommand("sms-read", "read the received SMS, one JSON object per line");
+    auto* smsSend = app.add_subcommand("sms-send", "send an SMS");
+    smsSend->add_option("NUMBER", o.number, "recipients, up to four numbers")->required();
+    smsSend->add_option("TEXT", o.text)->required();
+    app.add_subcommand("gprs-read", "read the GPRS access point");
+    auto* gprsWrite = app.add_subcommand("gprs-write", "write the GPRS access point");
+    gprsWrite->add_option("APN", o.apn)->required();
+    gprsWrite->add_flag("--dcomp", o.dcomp, "data compression");
+    gprsWrite->add_flag("--hcomp", o.hcomp, "header compression");
+    gprsWrite->add_option("--qos", o.qos, "precedence,delay,reliability,peak,mean");
 
     try {
         app.parse(argc, argv);
@@ -48,7 +298,7 @@ int main(int argc, char** argv) {
         return rc == 0 ? 0 : kExitUsage;
     }
 
-    if (*cfgNew) return CfgNew(file);
-    if (*cfgDump) return CfgDump(file);
-    return kExitUsage;
+    if (*cfgNew) return CfgNew(o.file);
+    if (*cfgDump) return CfgDump(o.file);
+    return DeviceCommand(app.get_subcommands().front()->get_name(), o);
 }

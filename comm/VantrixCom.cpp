@@ -1,0 +1,178 @@
+#include "comm/VantrixCom.h"
+
+#include <chrono>
+
+#include "app/AppUI.h"
+#include "app/Vantrix.h"
+#include "comm/Link.h"
+
+CVantrixCom::CVantrixCom(CVantrix& model, IAppUI& ui) : m_model(model), m_msgs(ui) {
+    m_at.SetIO(&m_ser);
+}
+
+CVantrixCom::~CVantrixCom() { Stop(); }
+
+int CVantrixCom::Start(bool useStores) {
+    if (m_started) return 1;
+    m_useStores = useStores;
+    if (!m_ser.Create()) return RES_START_FAILED;
+    try {
+        m_thread = std::thread(&CVantrixCom::WorkerMain, this);
+    } catch (...) {
+        return RES_START_FAILED;
+    }
+    m_started = true;
+    return 1;
+}
+
+void CVantrixCom::Stop() {
+    if (!m_started) return;
+    m_started = false;
+    // The worker ends only between sequences; callers stop the engine with
+    // none queued, but wait for a running one rather than lose it.
+    while (PostRequest({REQ_QUIT, 0, 0}) == RES_BUSY) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    m_threadEnd.Wait();
+    if (m_thread.joinable()) m_thread.join();
+    m_ser.Close();
+    m_ser.CloseLog();
+}
+
+int CVantrixCom::PostRequest(const CComRequest& req) {
+    if (req.kind == REQ_CANCEL) {
+        m_ser.Cancel();
+        return RES_QUEUED;
+    }
+    if (m_count.load(std::memory_order_acquire) != 0) return RES_BUSY;
+    if (req.kind == REQ_QUIT || req.kind == REQ_CONNECT || IsOnline()) {
+        m_queue[0] = req;
+        m_current = 0;
+        m_count.store(1, std::memory_order_release);
+    } else {
+        m_queue[0] = {REQ_CONNECT, 0, 0};
+        m_queue[1] = req;
+        m_queue[2] = {REQ_DISCONNECT, 0, 0};
+        m_current = 0;
+        m_count.store(3, std::memory_order_release);
+    }
+    m_reqEvent.Set();
+    return RES_QUEUED;
+}
+
+void CVantrixCom::Pause(uint32_t ms) {
+    if (ms) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void CVantrixCom::WorkerMain() {
+    for (;;) {
+        if (!m_reqEvent.Wait(IsOnline() ? 1000 : kInfinite)) {
+            if (IsOnline()) IdlePoll();
+            continue;
+        }
+        if (m_count.load(std::memory_order_acquire) == 0) continue;
+        if (m_queue[m_current].kind == REQ_QUIT) {
+            m_count.store(0, std::memory_order_release);
+            break;
+        }
+        RunSequence();
+    }
+    m_threadEnd.Set();
+}
+
+void CVantrixCom::RunSequence() {
+    IAppUI& ui = m_model.UI();
+    ui.Notify(AE_BATCH_START, 0);
+    CComRequest req = m_queue[m_current];
+    for (;;) {
+        int result = Dispatch(req);
+        if (result != 0) {
+            if (result != DR_SILENT) m_msgs.Send(CM_ERROR, result, int32_t(m_lastCommand));
+            bool retryable = result != DR_PORT && result != DR_CANCEL && result != DR_BLOCKED &&
+                             result != DR_SILENT;
+            if (retryable && ui.MessageBox(LoadStr(IDS_QUERY_RETRY), MbButtons::YesNo, MbIcon::Question) == IDYES)
+                continue;
+            if (req.kind == REQ_CONNECT) {
+                // Nothing stays half-open: the rest of the sequence gives way to a disconnect.
+                m_queue[0] = {REQ_DISCONNECT, 0, 0};
+                m_current = 0;
+                m_count.store(1, std::memory_order_release);
+                req = m_queue[0];
+                continue;
+            }
+        }
+        if (m_current + 1 >= m_count.load(std::memory_order_acquire)) {
+            bool closeAfter = req.kind == REQ_DISCONNECT && req.p1 == 1;
+            m_current = 0;
+            m_count.store(0, std::memory_order_release);
+            m_msgs.Post(CM_END);
+            if (closeAfter) ui.PostClose();
+            return;
+        }
+        req = m_queue[++m_current];
+    }
+}
+
+int CVantrixCom::Dispatch(const CComRequest& req) {
+    switch (req.kind) {
+    case REQ_CANCEL:
+        return 0;
+    case REQ_CONNECT:
+        if (!m_linkOpen) {
+            int r = OpenLink();
+            if (r != 0) return r;
+        }
+        return Identify(req);
+    case REQ_DISCONNECT: {
+        int r = Disconnect();
+        m_pollPhase = 0;
+        return r;
+    }
+    case REQ_READ_CFG:
+        return ReadConfig(*reinterpret_cast<CVantrixCfg*>(req.p1));
+    case REQ_WRITE_CFG:
+        return WriteConfig(*reinterpret_cast<CVantrixCfg*>(req.p1));
+    case REQ_READ_STATE:
+        return ReadState();
+    case REQ_SET_OUTPUTS:
+        return SetOutputs(uint8_t(req.p1), uint8_t(req.p2));
+    case REQ_SET_TIME:
+        return SetTime(*reinterpret_cast<const SysTime*>(req.p1));
+    case REQ_READ_SMS:
+        return ReadSms();
+    case REQ_SEND_SMS:
+        return SendSms(reinterpret_cast<const int*>(req.p1), int(req.p2));
+    case REQ_READ_GPRS:
+        return ReadGprs();
+    case REQ_WRITE_GPRS:
+        return WriteGprs();
+    default:
+        return 0;  // no such request is posted
+    }
+}
+
+void CVantrixCom::IdlePoll() {
+    ReadIo(1);
+    switch (m_pollPhase) {
+    case 0:
+        ReadGsm(1);
+        m_pollPhase = 1;
+        break;
+    case 1:
+        ReadClock(1);
+        m_pollPhase = 2;
+        break;
+    default:
+        if (AccessMode() == 1) ReadOneSms(1, false);
+        m_pollPhase = 0;
+        break;
+    }
+}
+
+int CVantrixCom::Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs,
+                     uint32_t writeMs, uint32_t tries) {
+    m_lastCommand = req[1];
+    return LinkTransact(m_ser, req, len, reply, capacity, readMs, writeMs, tries);
+}
+
+int CVantrixCom::Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t tries) {
+    return Txn(req, len, reply, capacity, 3000, 6000, tries);
+}
