@@ -115,6 +115,7 @@ bool CMelodyPort::Send(const uint8_t* payload, size_t n) {
 int CMelodyPort::NextByte(uint8_t& b) {
     if (m_rxPos == m_rxLen) {
         auto deadline = Clock::now() + std::chrono::milliseconds(m_readTimeoutMs);
+        bool ready = false;  // poll said there is something to read
         for (;;) {
             ssize_t r = ::read(m_fd, m_rx, sizeof m_rx);
             if (r > 0) {
@@ -124,12 +125,15 @@ int CMelodyPort::NextByte(uint8_t& b) {
             }
             if (r < 0 && errno == EINTR) continue;
             if (r < 0 && errno != EAGAIN) return -1;
+            // Readable yet nothing to read: the other end hung up.
+            if (r == 0 && ready) return -1;
             int left = MsLeft(deadline);
             if (left == 0) return 0;
             struct pollfd p = {m_fd, POLLIN, 0};
             int pr = ::poll(&p, 1, left);
             if (pr < 0 && errno != EINTR) return -1;
             if (pr > 0 && !(p.revents & POLLIN)) return -1;  // hang-up or error without data
+            ready = pr > 0;
         }
     }
     b = m_rx[m_rxPos++];
