@@ -197,10 +197,10 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     if (int r = dev.Start()) return r;
 
     if (cmd == "identify") {
-        int r = dev.Run({REQ_CONNECT, 0, 0});
-        int d = dev.Run({REQ_DISCONNECT, 0, 0});
-        if (r) return r;
-        if (d) return d;
+        // Online for the moment: a disconnect while offline would be wrapped
+        // in a connect of its own. A failed connect disconnects by itself.
+        if (int r = dev.Run({REQ_CONNECT, 1, 0})) return r;
+        if (int r = dev.Run({REQ_DISCONNECT, 0, 0})) return r;
         std::cout << IdentityJson(m.m_devId).dump() << '\n';
         return 0;
     }
