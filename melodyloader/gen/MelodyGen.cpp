@@ -5,8 +5,8 @@
 //     image exactly 4404 bytes, format word 1;
 //   - note numbers 55 to 80, delays 0 to 384 ticks;
 //   - every started note ended later by the same note with level 0, no note
-//     started again while it sounds, at most two notes at a time, nothing
-//     sounding at the end of a melody.
+//     started again while it sounds, at most two notes at a time (two at all
+//     in exactly three melodies), nothing sounding at the end of a melody.
 //
 //   melodygen SOURCE OUT.cpp [--bin OUT.bin] [--dump]
 //
@@ -47,6 +47,7 @@ constexpr int kMinNote = 55;
 constexpr int kMaxNote = 80;
 constexpr uint32_t kMaxDelay = 384;
 constexpr size_t kMaxSounding = 2;
+constexpr size_t kOverlapping = 3;  // melodies in which two notes sound together
 
 std::vector<std::string> g_errors;
 
@@ -348,7 +349,9 @@ std::vector<Event> Sequence(Melody& m) {
     return out;
 }
 
-void Check(size_t index, const std::string& title, const std::vector<Event>& events) {
+// Returns whether two notes sound together somewhere in the melody.
+bool Check(size_t index, const std::string& title, const std::vector<Event>& events) {
+    bool overlap = false;
     std::string where = "melody " + std::to_string(index) + " (" + title + ")";
     std::map<uint8_t, uint32_t> sounding;  // note -> tick it started
     for (size_t i = 0; i < events.size(); ++i) {
@@ -368,6 +371,7 @@ void Check(size_t index, const std::string& title, const std::vector<Event>& eve
             continue;
         }
         sounding[e.note] = e.tick;
+        overlap |= sounding.size() > 1;
         if (sounding.size() > kMaxSounding) {
             std::string notes;
             for (const auto& s : sounding) notes += " " + NoteName(s.first);
@@ -377,6 +381,7 @@ void Check(size_t index, const std::string& title, const std::vector<Event>& eve
     for (const auto& s : sounding)
         Error(where + ": " + NoteName(s.first) + " started at tick " + std::to_string(s.second) +
               " is never ended");
+    return overlap;
 }
 
 std::vector<uint8_t> BuildImage(const std::vector<std::vector<Event>>& melodies,
@@ -493,11 +498,15 @@ int main(int argc, char** argv) {
 
     std::vector<std::vector<Event>> melodies;
     std::vector<std::string> titles;
+    size_t overlapping = 0;
     for (size_t i = 0; i < parsed.size(); ++i) {
         melodies.push_back(Sequence(parsed[i]));
         titles.push_back(parsed[i].title);
-        Check(i, titles.back(), melodies.back());
+        overlapping += Check(i, titles.back(), melodies.back());
     }
+    if (overlapping != kOverlapping)
+        Error(std::to_string(overlapping) + " melodies have notes sounding together; the image has them in " +
+              std::to_string(kOverlapping));
     if (dump) Dump(melodies, titles);
     std::vector<uint8_t> image = BuildImage(melodies, titles);
     if (g_errors.empty()) {

@@ -83,6 +83,7 @@ TEST(MelodyGen, RefusesBrokenNoteRules) {
     ExpectRefused(Generate(WithLines("v2 E5/8")), "E5 starts again while it sounds");
     ExpectRefused(Generate(WithLines("v2 A5/8")), "A5 (81) is outside 55-80");
     ExpectRefused(Generate(WithLines("v2 F#3/8")), "F#3 (54) is outside 55-80");
+    ExpectRefused(Generate(WithLines("v2 C4/8")), "4 melodies have notes sounding together; the image has them in 3");
 }
 
 TEST(MelodyGen, RefusesAWrongSlotTable) {
