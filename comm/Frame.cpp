@@ -48,7 +48,10 @@ void CFrameReceiver::Reset() {
 
 CFrameReceiver::Status CFrameReceiver::Feed(uint8_t byte) {
     if (!m_started) {
-        m_started = byte == kStart;
+        if (byte == kStart) {
+            Reset();  // each frame starts from nothing
+            m_started = true;
+        }
         return kMore;
     }
     if (byte == kEnd) {

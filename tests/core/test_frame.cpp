@@ -322,3 +322,17 @@ TEST(LinkReceive, EndlessFrameGivesUp) {
     uint8_t buf[4];
     EXPECT_EQ(LinkReceive(io, buf, sizeof buf, 10), LINK_CHECKSUM);
 }
+
+TEST(LinkFrame, OneReceiverTakesFrameAfterFrame) {
+    const uint8_t a[] = {0xC0, 0x20, 0x01, 0x00, 0x11};
+    const uint8_t b[] = {0xC0, 0x24, 0x01, 0x00};
+    uint8_t buf[8] = {};
+    frame::CFrameReceiver rx(buf, sizeof buf);
+    for (const auto& payload : {std::vector<uint8_t>(a, a + 5), std::vector<uint8_t>(b, b + 4)}) {
+        frame::CFrameReceiver::Status st = frame::CFrameReceiver::kMore;
+        for (uint8_t byte : frame::Encode(payload.data(), payload.size())) st = rx.Feed(byte);
+        ASSERT_EQ(st, frame::CFrameReceiver::kGood);
+        EXPECT_EQ(rx.PayloadLen(), payload.size());
+        EXPECT_EQ(std::memcmp(buf, payload.data(), payload.size()), 0);
+    }
+}
