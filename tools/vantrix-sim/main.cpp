@@ -13,10 +13,12 @@
 #include <climits>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "comm/SerCom.h"
+#include "tools/vantrix-sim/SimModem.h"
 #include "tools/vantrix-sim/VantrixSim.h"
 
 namespace {
@@ -103,6 +105,15 @@ int main(int argc, char** argv) {
     app.add_option("--state", o.statePath, "JSON state: loaded at start, saved at exit");
     app.add_option("--link", link, "symbolic link to the slave side");
 
+    bool modemFront = false;
+    SimModemOptions mo;
+    app.add_flag("--modem", modemFront, "a Hayes data modem in front of the device (remote access)");
+    app.add_option("--ring-ms", mo.ringMs, "with --modem: a dial rings this long")->capture_default_str();
+    app.add_option("--call-result", mo.callResult,
+                   "with --modem: how a dial ends: CONNECT 9600, BUSY, NO CARRIER, NO ANSWER, NO DIALTONE")
+        ->capture_default_str();
+    app.add_option("--guard-ms", mo.guardMs, "with --modem: escape guard time")->capture_default_str();
+
     app.add_option("--first-value", o.firstValue, "16-bit value at bytes 4-5 of the identity");
     app.add_option("--firmware", o.firmware, "firmware version")->capture_default_str();
     app.add_option("--hardware", o.hardware, "hardware version")->capture_default_str();
@@ -147,7 +158,13 @@ int main(int argc, char** argv) {
         o.refuse[cmd] = uint8_t(ack);
     }
 
+    // Declared first so that it outlives the server that calls it.
+    std::unique_ptr<CSimModem> modem;
     CVantrixSim sim(o);
+    if (modemFront) {
+        modem = std::make_unique<CSimModem>(sim.Device(), mo);
+        sim.SetFront(modem.get());
+    }
     std::string error;
     if (!sim.Load(&error)) {
         std::cerr << "vantrix-sim: " << error << '\n';
@@ -195,6 +212,15 @@ int main(int argc, char** argv) {
 
     sim.Stop();
     if (!link.empty()) RemoveLink(link, sim.SlavePath());
+    if (modem) {
+        // What the modem went through, for scripts.
+        SimModemStats st = modem->Stats();
+        nlohmann::json j = {{"calls", st.calls},         {"dialled", st.dialled}, {"connected", st.connected},
+                            {"aborted", st.aborted},     {"hangups", st.hangups}, {"escapes", st.escapes},
+                            {"inCall", st.inCall}};
+        std::printf("%s\n", nlohmann::json{{"modem", j}}.dump().c_str());
+        std::fflush(stdout);
+    }
     if (!sim.Save(&error)) {
         std::cerr << "vantrix-sim: " << error << '\n';
         return kExitCantCreate;

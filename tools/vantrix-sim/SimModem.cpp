@@ -1,0 +1,225 @@
+#include "tools/vantrix-sim/SimModem.h"
+
+#include <chrono>
+#include <vector>
+
+#include "tools/vantrix-sim/SimDevice.h"
+
+namespace {
+
+constexpr size_t kMaxCommandLine = 256;
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return s;
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    size_t e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+CSimModem::CSimModem(CSimDevice& device, SimModemOptions o) : m_device(device), m_opt(std::move(o)) {}
+
+SimModemStats CSimModem::Stats() const {
+    std::lock_guard lock(m_mutex);
+    return m_stats;
+}
+
+void CSimModem::UpdateOptions(const SimModemOptions& o) {
+    std::lock_guard lock(m_mutex);
+    m_opt = o;
+}
+
+void CSimModem::Result(const std::string& text, ISimLine& out) {
+    std::string s = "\r\n" + text + "\r\n";
+    out.Send(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+}
+
+void CSimModem::Receive(const uint8_t* p, size_t n, uint32_t, ISimLine& out) {
+    // The modem adapts to any speed of the PC; the device behind it sees the
+    // bytes of the call without a speed of its own.
+    std::lock_guard lock(m_mutex);
+    switch (m_mode) {
+    case Mode::Ringing:
+        // Any key aborts the dial; the bytes that did it are gone.
+        m_mode = Mode::Command;
+        m_stats.ringing = false;
+        ++m_stats.aborted;
+        m_line.clear();
+        Result("NO CARRIER", out);
+        return;
+    case Mode::Data:
+        DataBytes(p, n, out);
+        return;
+    default:
+        for (size_t i = 0; i < n; ++i) {
+            CommandByte(p[i], out);
+            // A dial that started within this chunk: the rest aborts it.
+            if (m_mode == Mode::Ringing && i + 1 < n) {
+                m_mode = Mode::Command;
+                m_stats.ringing = false;
+                ++m_stats.aborted;
+                Result("NO CARRIER", out);
+                return;
+            }
+        }
+        return;
+    }
+}
+
+void CSimModem::CommandByte(uint8_t b, ISimLine& out) {
+    if (m_opt.echo) out.Send(&b, 1);
+    if (b == '\r') {
+        std::string line = std::move(m_line);
+        m_line.clear();
+        Command(line, out);
+    } else if (b == '\n') {
+    } else if (b == 8 || b == 0x7F) {
+        if (!m_line.empty()) m_line.pop_back();
+    } else if (m_line.size() < kMaxCommandLine) {
+        m_line += char(b);
+    }
+}
+
+void CSimModem::Command(const std::string& raw, ISimLine& out) {
+    const std::string line = Trim(raw);
+    if (line.empty()) return;
+    m_stats.commands.push_back(line);
+    const std::string up = Upper(line);
+    if (up.rfind("AT", 0) != 0) return;  // not a command: a modem ignores it
+    const std::string cmd = up.substr(2);
+    const bool online = m_mode == Mode::OnlineCommand;
+
+    if (cmd.empty() || cmd == "Z" || cmd == "&F") return Result("OK", out);
+    if (cmd == "E0" || cmd == "E1" || cmd == "E") {
+        m_opt.echo = cmd == "E1";
+        return Result("OK", out);
+    }
+    if (cmd.size() <= 2 && cmd[0] == 'I') {
+        Result(m_opt.ident, out);
+        return Result("OK", out);
+    }
+    if (cmd == "H" || cmd == "H0") {
+        if (online) {
+            EndCall();
+            m_mode = Mode::Command;
+        }
+        return Result("OK", out);
+    }
+    if (cmd == "O" || cmd == "O0") {
+        if (!online) return Result("NO CARRIER", out);
+        m_mode = Mode::Data;
+        m_lastDataMs = NowMs();
+        return Result(m_opt.callResult, out);
+    }
+    if (cmd[0] == 'D') {
+        if (online || cmd.size() == 1) return Result("ERROR", out);
+        ++m_stats.calls;
+        m_stats.dialled.push_back(Trim(line.substr(3)));
+        m_stats.ringing = true;
+        m_mode = Mode::Ringing;
+        m_ringEnd = NowMs() + int64_t(m_opt.ringMs);
+        return;
+    }
+    Result("ERROR", out);
+}
+
+void CSimModem::Connect(ISimLine& out) {
+    m_mode = Mode::Data;
+    ++m_stats.connected;
+    m_stats.inCall = true;
+    m_pluses = 0;
+    m_device.SetCallActive(true);
+    Result(m_opt.callResult, out);
+    m_lastDataMs = NowMs();
+}
+
+void CSimModem::EndCall() {
+    if (!m_stats.inCall) return;
+    m_stats.inCall = false;
+    ++m_stats.hangups;
+    m_pluses = 0;
+    m_device.SetCallActive(false);
+}
+
+void CSimModem::FlushPluses(ISimLine& out) {
+    if (m_pluses == 0) return;
+    const uint8_t plus[3] = {'+', '+', '+'};
+    m_device.Receive(plus, size_t(m_pluses), 0, out);
+    m_pluses = 0;
+}
+
+void CSimModem::DataBytes(const uint8_t* p, size_t n, ISimLine& out) {
+    const int64_t now = NowMs();
+    std::vector<uint8_t> pass;
+    pass.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t b = p[i];
+        // '+' after a guard time of silence may begin the escape sequence;
+        // it is held back until that is decided.
+        const bool quietBefore = m_pluses > 0 || (pass.empty() && now - m_lastDataMs >= int64_t(m_opt.guardMs));
+        if (b == '+' && m_pluses < 3 && quietBefore) {
+            ++m_pluses;
+            continue;
+        }
+        if (m_pluses > 0) {
+            if (!pass.empty()) m_device.Receive(pass.data(), pass.size(), 0, out);
+            pass.clear();
+            FlushPluses(out);
+        }
+        pass.push_back(b);
+    }
+    if (!pass.empty()) m_device.Receive(pass.data(), pass.size(), 0, out);
+    m_lastDataMs = now;
+}
+
+void CSimModem::Idle(ISimLine& out) {
+    std::lock_guard lock(m_mutex);
+    const int64_t now = NowMs();
+    if (m_mode == Mode::Ringing && now >= m_ringEnd) {
+        m_stats.ringing = false;
+        if (Upper(m_opt.callResult).rfind("CONNECT", 0) == 0) {
+            Connect(out);
+        } else {
+            m_mode = Mode::Command;
+            Result(m_opt.callResult, out);
+        }
+    } else if (m_mode == Mode::Data && m_pluses > 0 && now - m_lastDataMs >= int64_t(m_opt.guardMs)) {
+        if (m_pluses == 3) {
+            // Silence after "+++": back to commands, the call stays up.
+            m_pluses = 0;
+            ++m_stats.escapes;
+            m_mode = Mode::OnlineCommand;
+            Result("OK", out);
+        } else {
+            FlushPluses(out);
+        }
+    }
+}
+
+void CSimModem::LineClosed(ISimLine& out) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_mode == Mode::Ringing) {
+            ++m_stats.aborted;
+            m_stats.ringing = false;
+        }
+        // The PC dropping its side is a hang-up.
+        EndCall();
+        m_mode = Mode::Command;
+        m_line.clear();
+    }
+    m_device.LineClosed(out);
+}

@@ -1,0 +1,72 @@
+// A Hayes data modem in front of the simulated device: the PC's side of a
+// remote connection. In command mode it answers AT commands; ATD rings for a
+// while and then connects to the device (or reports busy, no carrier, ...);
+// during the call it passes the bytes through until the PC hangs up with the
+// escape sequence and ATH, or closes the line.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tools/vantrix-sim/SimStage.h"
+
+class CSimDevice;
+
+struct SimModemOptions {
+    uint32_t ringMs = 300;                      // a dial rings this long before its outcome
+    std::string callResult = "CONNECT 9600";    // the outcome: "CONNECT ...", BUSY, NO CARRIER, NO ANSWER, ...
+    uint32_t guardMs = 1000;                    // escape guard time (S12)
+    bool echo = true;                           // echo of the command line (ATE1)
+    std::string ident = "Vantrix-sim Hayes modem 1.0";  // the answer to ATI
+};
+
+// What the tests can look at.
+struct SimModemStats {
+    int calls = 0;                      // ATD commands taken
+    std::vector<std::string> dialled;   // their numbers
+    int connected = 0;                  // calls that reached the device
+    int aborted = 0;                    // dials ended by a key or by the line closing
+    int hangups = 0;                    // connected calls that ended (ATH or the line closing)
+    int escapes = 0;                    // escape sequences recognised
+    std::vector<std::string> commands;  // command lines, as received
+    bool inCall = false;                // a connected call is up
+    bool ringing = false;
+};
+
+class CSimModem : public ISimStage {
+public:
+    CSimModem(CSimDevice& device, SimModemOptions o = {});
+
+    void Receive(const uint8_t* p, size_t n, uint32_t baud, ISimLine& out) override;
+    void LineClosed(ISimLine& out) override;
+    void Idle(ISimLine& out) override;
+
+    // Thread-safe.
+    SimModemStats Stats() const;
+    void UpdateOptions(const SimModemOptions& o);
+
+private:
+    enum class Mode { Command, Ringing, Data, OnlineCommand };
+
+    void CommandByte(uint8_t b, ISimLine& out);
+    void Command(const std::string& line, ISimLine& out);
+    void DataBytes(const uint8_t* p, size_t n, ISimLine& out);
+    void Result(const std::string& text, ISimLine& out);
+    void Connect(ISimLine& out);
+    void EndCall();
+    void FlushPluses(ISimLine& out);
+
+    CSimDevice& m_device;
+    mutable std::mutex m_mutex;
+    SimModemOptions m_opt;
+    SimModemStats m_stats;
+
+    Mode m_mode = Mode::Command;
+    std::string m_line;
+    int64_t m_ringEnd = 0;
+    // Escape detection in the data phase.
+    int64_t m_lastDataMs = 0;  // the latest byte from the PC
+    int m_pluses = 0;          // '+' held back as a possible escape
+};
