@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "app/AppUI.h"
+#include "app/ProgDir.h"
 #include "app/Vantrix.h"
 #include "comm/Link.h"
 
@@ -16,18 +17,23 @@ int CVantrixCom::Start(bool useStores) {
     if (m_started) return 1;
     m_useStores = useStores;
     if (!m_ser.Create()) return RES_START_FAILED;
+    // Before the worker exists, so that a failure leaves no thread behind.
+    m_tapi.SetProgramDir(m_model.ProgDir());
+    if (m_tapi.Init() != 0) return RES_TELEPHONY_FAILED;
     try {
         m_thread = std::thread(&CVantrixCom::WorkerMain, this);
     } catch (...) {
         return RES_START_FAILED;
     }
     m_started = true;
+    if (m_useStores) m_conns.Load(DataPath(m_model.ProgDir(), "Connection.dat"));
     return 1;
 }
 
 void CVantrixCom::Stop() {
     if (!m_started) return;
     m_started = false;
+    if (m_useStores) m_conns.Save(DataPath(m_model.ProgDir(), "Connection.dat"));
     // The worker ends only between sequences; callers stop the engine with
     // none queued, but wait for a running one rather than lose it.
     while (PostRequest({REQ_QUIT, 0, 0}) == RES_BUSY) std::this_thread::sleep_for(std::chrono::milliseconds(20));

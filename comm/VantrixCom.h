@@ -14,6 +14,8 @@
 #include "comm/Event.h"
 #include "comm/Link.h"
 #include "comm/SerCom.h"
+#include "remote/ConnectDsc.h"
+#include "remote/TAPI.h"
 
 class CVantrix;
 class IAppUI;
@@ -68,6 +70,10 @@ public:
     int AccessMode() const { return m_accessMode.load(std::memory_order_acquire); }
     int SpeedIndex() const { return m_speedIndex; }
     CSerCom& SerCom() { return m_ser; }
+    // The modems and the remote connection list, for the dialogs; their
+    // settings (program directory, extra modem directories) before Start.
+    CTAPIMng& Tapi() { return m_tapi; }
+    CConnectDscMng& Connections() { return m_conns; }
 
     // The pauses after an operation (1000 ms) and between SMS state polls
     // (500 ms); tests shorten them.
@@ -130,6 +136,8 @@ private:
     CSerCom m_ser;
     uint32_t m_lastCommand = 0;  // of the last request frame sent, for the error report
     CAtChannel m_at;
+    CTAPIMng m_tapi;
+    CConnectDscMng m_conns;
     std::atomic<int> m_accessMode{-1};
     int m_speedIndex = kSpeedIndex57600;
     std::atomic<bool> m_online{false};
