@@ -6,12 +6,15 @@
 #include <ctime>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 #include "app/Bytes.h"
 #include "app/ProgDir.h"
 #include "app/Profile.h"
 #include "app/TextCodec.h"
 #include "app/Vantrix.h"
+#include "remote/ConnectDsc.h"
+#include "remote/TAPI.h"
 #include "tools/vantrixctl/CfgDump.h"
 #include "tools/vantrixctl/ConsoleUI.h"
 
@@ -33,6 +36,11 @@ struct Options {
     std::string number, text;
     std::string apn, qos;
     bool dcomp = false, hcomp = false;
+    // Remote access: the device's number, the PIN, the modem, extra modem links.
+    std::string remote, pin;
+    int modem = 0;
+    std::vector<std::string> modemDirs;
+    bool modemInfo = false;
 };
 
 std::string Fmt(const char* fmt, unsigned a, unsigned b) {
@@ -128,6 +136,17 @@ public:
         m_profile.SetPortName(o.port);
         m_profile.com.logTraffic = o.log ? 1 : 0;
         m_ui.SetModel(&m_model);
+        for (const auto& dir : o.modemDirs) m_model.m_com.Tapi().AddModemDir(dir);
+        if (!o.remote.empty()) {
+            // One connection entry, in memory only.
+            m_profile.com.accessMode = 2;
+            m_profile.com.modemIndex = o.modem;
+            CConnectDsc dsc;
+            dsc.SetNumber(Ansi(o.remote));
+            dsc.SetPin(Ansi(o.pin));
+            CConnectDscMng& conns = m_model.m_com.Connections();
+            conns.selectedIndex = conns.Add(dsc);
+        }
     }
 
     int Start() { return m_model.Init(false) == 1 ? 0 : kExitSoftware; }
@@ -143,6 +162,17 @@ private:
 
 int DeviceCommand(const std::string& cmd, const Options& o) {
     // Arguments first: nothing goes to the device when they are wrong.
+    if (!o.remote.empty()) {
+        std::string dial;
+        if (Ansi(o.remote).size() > size_t(CONNECT_NUMBER_LEN) || !MakeDialString(o.remote, dial)) {
+            std::fprintf(stderr, "--remote: a telephone number of at most %d characters\n", CONNECT_NUMBER_LEN);
+            return kExitUsage;
+        }
+        if (Ansi(o.pin).size() > size_t(CONNECT_PIN_LEN)) {
+            std::fprintf(stderr, "--pin: at most %d characters\n", CONNECT_PIN_LEN);
+            return kExitUsage;
+        }
+    }
     uint8_t mask = 0, levels = 0;
     SysTime when = GetLocalTime();
     if (cmd == "set-outputs" && (!ParseByte(o.mask, mask) || !ParseByte(o.levels, levels))) {
@@ -241,6 +271,32 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     return kExitUsage;
 }
 
+// The modems that remote access can use, one JSON object per line.
+int Modems(const Options& o) {
+    CTAPIMng mng(GetProgramDir());
+    for (const auto& dir : o.modemDirs) mng.AddModemDir(dir);
+    if (int r = mng.Init()) {
+        std::fprintf(stderr, "modems: the modem list cannot be built (%08X)\n", unsigned(r));
+        return kExitSoftware;
+    }
+    for (int i = 0; i < mng.ModemCount(); ++i) {
+        ModemProps p;
+        int r = o.modemInfo ? mng.QueryModem(i, p) : mng.GetModemProps(i, p);
+        json line = {{"index", i},
+                     {"name", cp1250::ToUtf8(p.name)},
+                     {"device", p.device.empty() ? p.path : p.device},
+                     {"path", p.path},
+                     {"present", p.present}};
+        if (o.modemInfo) {
+            json info = json::array();
+            for (const auto& text : p.info) info.push_back(cp1250::ToUtf8(text));
+            line["info"] = r == 0 ? info : json(nullptr);
+        }
+        std::cout << line.dump() << '\n';
+    }
+    return 0;
+}
+
 int CfgNew(const std::string& file) {
     ConsoleUI ui;
     CVantrixCfg doc(ui);
@@ -263,6 +319,18 @@ int main(int argc, char** argv) {
     Options o;
     app.add_option("--port", o.port, "serial port: COM1, ttyUSB0 or a path")->capture_default_str();
     app.add_flag("--log", o.log, "capture the traffic to sercom.log beside the program");
+    auto* remote = app.add_option("--remote", o.remote,
+                                  "reach the device by a modem call to NUMBER instead of the port");
+    auto* pin = app.add_option("--pin", o.pin, "PIN to log in with after --remote");
+    remote->needs(pin);
+    pin->needs(remote);
+    app.add_option("--modem", o.modem, "modem INDEX of the 'modems' list for --remote")->capture_default_str();
+    app.add_option("--modem-dir", o.modemDirs,
+                   "DIR with further modem links (link name = modem name, target = its tty), besides "
+                   "/dev/serial/by-id and Data/Modems beside the program; repeatable");
+
+    auto* modems = app.add_subcommand("modems", "list the modems for remote access, one JSON object per line");
+    modems->add_flag("--info", o.modemInfo, "also ask each modem for its identification (ATI)");
 
     auto* cfgNew = app.add_subcommand("cfg-new", "write a new default configuration file");
     cfgNew->add_option("FILE", o.file, "configuration file to write")->required();
@@ -298,6 +366,7 @@ int main(int argc, char** argv) {
         return rc == 0 ? 0 : kExitUsage;
     }
 
+    if (*modems) return Modems(o);
     if (*cfgNew) return CfgNew(o.file);
     if (*cfgDump) return CfgDump(o.file);
     return DeviceCommand(app.get_subcommands().front()->get_name(), o);
