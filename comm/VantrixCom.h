@@ -66,6 +66,8 @@ public:
     int PostRequest(const CComRequest& req) override;
 
     bool IsOnline() const { return m_online.load(std::memory_order_acquire); }
+    // A sequence is queued or running.
+    bool IsBusy() const { return m_count.load(std::memory_order_acquire) != 0; }
     // The access mode copied from the profile at the last connect; -1 before.
     int AccessMode() const { return m_accessMode.load(std::memory_order_acquire); }
     int SpeedIndex() const { return m_speedIndex; }

@@ -1,0 +1,30 @@
+// The application object: the program's directory, its profile and the
+// user-interface controller, for the whole run.
+#pragma once
+
+#include <string>
+
+#include "app/AppUIQt.h"
+#include "app/Profile.h"
+
+class CVantrix;
+
+class CApp {
+public:
+    // `progDir` empty: the directory of the running program.
+    explicit CApp(std::string progDir = {});
+
+    // Reads the profile, starts the core model and the user interface. 1 on
+    // success; otherwise the start-up error has been shown and the code is
+    // returned.
+    int Start(CVantrix& model);
+
+    const std::string& ProgDir() const { return m_progDir; }
+    CProfile& Profile() { return m_profile; }
+    CAppUI& UI() { return m_ui; }
+
+private:
+    std::string m_progDir;
+    CProfile m_profile;
+    CAppUI m_ui;
+};

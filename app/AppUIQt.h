@@ -1,0 +1,86 @@
+// The user-interface controller: IAppUI for the desktop program. It owns the
+// main window, the progress dialog, the pane manager and the dialogs, and
+// brings the worker's posted and sent calls onto the UI thread.
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+#include "app/AppUI.h"
+
+class CApp;
+class CPaneMng;
+class CProfile;
+class CVantrix;
+class TFrmCom;
+class TFrmMain;
+class TFrmConnectItem;
+class TFrmSMSEditDlg;
+class ISmsListView;
+
+class CAppUI : public QObject, public IAppUI {
+    Q_OBJECT
+
+public:
+    explicit CAppUI(CApp& app);
+    ~CAppUI() override;
+
+    void SetModel(CVantrix* model) { m_model = model; }
+    // Main window (32), panes (64..79), progress dialog (33); 1 when all are up.
+    int Start();
+
+    CApp& App() { return m_app; }
+    CVantrix& Model() { return *m_model; }
+    CProfile& Profile();
+    TFrmMain* MainWnd() const { return m_pMain; }
+    TFrmCom* ComDlg() const { return m_pCom; }
+    CPaneMng* Panes() const { return m_panes.get(); }
+
+    void ShowComSettings();
+    void ShowAbout();
+    // Refreshes the window block from the running program and writes Profile.dat.
+    void WriteProfile();
+
+    // --- IAppUI
+    int MessageBox(const std::string& text, MbButtons buttons, MbIcon icon,
+                   const std::string& caption = kAppCaption) override;
+    std::string OpenFileDialog(const std::string& filter, const std::string& defExt) override;
+    std::string SaveFileDialog(const std::string& filter, const std::string& defExt) override;
+    void GetScreenSize(int& width, int& height) override;
+
+    void OnEvent(int code, intptr_t datum) override;
+    void UpdateTitle() override;
+    void CommitShownPane() override;
+    int CurrentPane() override;
+
+    void Notify(int code, intptr_t datum) override;
+    void DeliverComMsg(CComMsg* msg, bool send) override;
+    void PostClose() override;
+
+    int EditConnection(CConnectDsc& dsc, bool lockNumber) override;
+    int ShowRemoteConnect() override;
+
+    int SmsShownList() override;
+    int SmsGetSelection(int* indices, int max) override;
+    void SmsInsertRow(int list, const CSMS& sms) override;
+    void SmsUpdateRow(int list, int index, const CSMS& sms) override;
+    void SmsDeleteRows(int list, const int* indices, int n) override;
+    void SetListLabel(int list, const std::string& text) override;
+    int EditSMS(CSMS& sms, int index) override;
+
+private:
+    bool OnUiThread() const;
+    // Runs fn on the UI thread: at once there, else queued (posted) or
+    // blocking (sent).
+    void OnUi(std::function<void()> fn, bool wait);
+    ISmsListView* SmsView() const;
+
+    CApp& m_app;
+    CVantrix* m_model = nullptr;
+    TFrmMain* m_pMain = nullptr;
+    TFrmCom* m_pCom = nullptr;
+    TFrmConnectItem* m_pConnectItem = nullptr;
+    TFrmSMSEditDlg* m_pSMSEdit = nullptr;
+    std::unique_ptr<CPaneMng> m_panes;
+};

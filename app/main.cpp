@@ -1,0 +1,23 @@
+// VantrixCtrlPnl: the desktop control panel.
+#include <QApplication>
+#include <QMessageBox>
+
+#include <exception>
+
+#include "app/App.h"
+#include "app/Vantrix.h"
+
+int main(int argc, char** argv) {
+    QApplication qapp(argc, argv);
+    Q_INIT_RESOURCE(app);
+    try {
+        CApp app;
+        CVantrix model(app.UI(), app.Profile(), app.ProgDir());
+        int r = app.Start(model);
+        if (r != 1) return r;
+        return qapp.exec();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, QStringLiteral("Vantrix Control Panel"), QString::fromLocal8Bit(e.what()));
+        return 0;
+    }
+}

@@ -1,0 +1,5 @@
+#include "remote/DlgComSet.h"
+
+#include "app/AppUI.h"
+
+int ShowComSetDialog(CAppUI&) { return IDCANCEL; }

@@ -1,0 +1,5 @@
+#include "remote/DlgRemCon.h"
+
+#include "app/AppUI.h"
+
+int ShowRemConDialog(CAppUI&) { return IDCANCEL; }
