@@ -27,11 +27,15 @@ long MsSince(Clock::time_point t) {
 }
 
 // A modem played by the test on the master side of a pseudo-terminal. Each
-// command line (ended by CR) goes to `onLine`, whose answer is sent back;
-// "+++" without a CR goes to `onLine` as it is.
+// command line (ended by CR) goes to the script, whose answer is sent back;
+// "+++" without a CR goes to the script as it is.
 class ModemPeer {
 public:
-    std::function<std::string(const std::string&)> onLine;
+    using Script = std::function<std::string(const std::string&)>;
+    void SetScript(Script fn) {
+        std::lock_guard lock(m_mutex);
+        m_script = std::move(fn);
+    }
 
     ModemPeer() {
         m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -84,18 +88,20 @@ private:
             ssize_t n = ::read(fd, buf, sizeof buf);
             if (n <= 0) continue;
             std::string answer;
+            Script script;
             {
                 std::lock_guard lock(m_mutex);
                 m_received.append(buf, size_t(n));
+                script = m_script;
             }
             for (ssize_t i = 0; i < n; ++i) {
                 line += buf[i];
                 if (buf[i] == '\r') {
                     line.pop_back();
-                    if (onLine) answer += onLine(line);
+                    if (script) answer += script(line);
                     line.clear();
                 } else if (line.size() >= 3 && line.compare(line.size() - 3, 3, "+++") == 0) {
-                    if (onLine) answer += onLine("+++");
+                    if (script) answer += script("+++");
                     line.clear();
                 }
             }
@@ -109,6 +115,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
     std::string m_received;
+    Script m_script;
 };
 
 const std::string kOk = "\r\nOK\r\n";
@@ -282,7 +289,7 @@ TEST(TapiModemList, NoModemAtAllIsNoFailure) {
 }
 
 TEST_F(TapiCallTest, ConnectedCallGivesTheDataChannelAndHangsUpWithTheEscape) {
-    peer.onLine = [](const std::string& line) -> std::string {
+    peer.SetScript([](const std::string& line) -> std::string {
         // An echoing modem with unsolicited lines in between.
         std::string echo = line + "\r";
         if (line == "AT") return echo + "\r\n+CREG: 1\r\n" + kOk;
@@ -290,7 +297,7 @@ TEST_F(TapiCallTest, ConnectedCallGivesTheDataChannelAndHangsUpWithTheEscape) {
         if (line == "+++") return kOk;
         if (line == "ATH") return echo + kOk;
         return echo + "\r\nERROR\r\n";
-    };
+    });
     ASSERT_EQ(mng.MakeCall("603 123 456", 0), 0);
     EXPECT_NE(mng.Line().CallHandle(), 0u);
     EXPECT_EQ(NextState(), LINECALLSTATE_DIALING);
@@ -333,12 +340,6 @@ TEST_F(TapiCallTest, ConnectedCallGivesTheDataChannelAndHangsUpWithTheEscape) {
 }
 
 TEST_F(TapiCallTest, FailedDialsEndDisconnectedWithTheirReason) {
-    std::string outcome;
-    peer.onLine = [&](const std::string& line) -> std::string {
-        if (line == "AT") return kOk;
-        if (line.rfind("ATD", 0) == 0) return "\r\n" + outcome + "\r\n";
-        return "";
-    };
     struct Case {
         const char* text;
         uint32_t detail;
@@ -347,7 +348,12 @@ TEST_F(TapiCallTest, FailedDialsEndDisconnectedWithTheirReason) {
                  {"NO CARRIER", LINEDISCONNECTMODE_UNREACHABLE},
                  {"NO DIALTONE", LINEDISCONNECTMODE_NODIALTONE}};
     for (const auto& c : cases) {
-        outcome = c.text;
+        const std::string outcome = c.text;
+        peer.SetScript([outcome](const std::string& line) -> std::string {
+            if (line == "AT") return kOk;
+            if (line.rfind("ATD", 0) == 0) return "\r\n" + outcome + "\r\n";
+            return "";
+        });
         ASSERT_EQ(mng.MakeCall("112", 0), 0) << c.text;
         EXPECT_EQ(NextState(), LINECALLSTATE_DIALING);
         uint32_t detail = 0;
@@ -363,14 +369,14 @@ TEST_F(TapiCallTest, FailedDialsEndDisconnectedWithTheirReason) {
 }
 
 TEST_F(TapiCallTest, ModemThatRefusesOrIsSilentFailsTheRequest) {
-    peer.onLine = [](const std::string&) { return std::string("\r\nERROR\r\n"); };
+    peer.SetScript([](const std::string&) { return std::string("\r\nERROR\r\n"); });
     auto t0 = Clock::now();
     EXPECT_EQ(mng.MakeCall("112", 0), LINEERR_OPERATIONFAILED);
     EXPECT_LT(MsSince(t0), 500);
     EXPECT_EQ(peer.Received().find("ATD"), std::string::npos);
     mng.Line().Drop();
 
-    peer.onLine = [](const std::string&) { return std::string(); };
+    peer.SetScript([](const std::string&) { return std::string(); });
     t0 = Clock::now();
     EXPECT_EQ(mng.MakeCall("112", 0), LINEERR_OPERATIONFAILED);  // the reply wait ran out
     long ms = MsSince(t0);
@@ -390,11 +396,11 @@ TEST_F(TapiCallTest, ModemThatRefusesOrIsSilentFailsTheRequest) {
 }
 
 TEST_F(TapiCallTest, KeyAbortsARingingCall) {
-    peer.onLine = [](const std::string& line) -> std::string {
+    peer.SetScript([](const std::string& line) -> std::string {
         if (line == "AT") return kOk;
         if (line.empty()) return "\r\nNO CARRIER\r\n";  // the abort key
         return "";
-    };
+    });
     ASSERT_EQ(mng.MakeCall("112", 0), 0);
     EXPECT_EQ(NextState(), LINECALLSTATE_DIALING);
     EXPECT_EQ(NextState(100), 0u);
@@ -405,7 +411,7 @@ TEST_F(TapiCallTest, KeyAbortsARingingCall) {
 }
 
 TEST_F(TapiCallTest, ModemGoneWhileDialling) {
-    peer.onLine = [](const std::string& line) { return line == "AT" ? kOk : std::string(); };
+    peer.SetScript([](const std::string& line) { return line == "AT" ? kOk : std::string(); });
     ASSERT_EQ(mng.MakeCall("112", 0), 0);
     EXPECT_EQ(NextState(), LINECALLSTATE_DIALING);
     peer.CloseMaster();
@@ -417,10 +423,10 @@ TEST_F(TapiCallTest, ModemGoneWhileDialling) {
 }
 
 TEST_F(TapiCallTest, PropertiesAskTheModem) {
-    peer.onLine = [](const std::string& line) -> std::string {
+    peer.SetScript([](const std::string& line) -> std::string {
         if (line == "ATI") return "ATI\r\r\nAcme 56k\x01\r\nRev 2\r\n" + kOk;
         return "\r\nERROR\r\n";
-    };
+    });
     ModemProps p;
     ASSERT_EQ(mng.QueryModem(0, p), 0);
     EXPECT_EQ(p.name, "Peer");
@@ -430,7 +436,7 @@ TEST_F(TapiCallTest, PropertiesAskTheModem) {
     EXPECT_EQ(p.info[0], "Acme 56k");  // control characters left out
     EXPECT_EQ(p.info[1], "Rev 2");
 
-    peer.onLine = [](const std::string&) { return std::string(); };
+    peer.SetScript([](const std::string&) { return std::string(); });
     auto t0 = Clock::now();
     EXPECT_EQ(mng.QueryModem(0, p, 200), LINEERR_OPERATIONFAILED);
     EXPECT_LT(MsSince(t0), 1000);
