@@ -31,33 +31,16 @@ struct Request {
 
 struct Reply {
     uint8_t b[kBlock + 16];
+    // The first n bytes as a fixed-size reply.
+    template <size_t N>
+    const uint8_t (&First() const)[N] {
+        return *reinterpret_cast<const uint8_t(*)[N]>(b);
+    }
     Reply() {
         std::memset(b, 0, sizeof b);
         FillHeader(b);
     }
 };
-
-bool SameFloat(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
-
-bool SameGsm(const GsmStatus& a, const GsmStatus& b) {
-    return a.moduleState == b.moduleState && a.simState == b.simState && a.netReg == b.netReg &&
-           a.signal == b.signal && a.unauthorised == b.unauthorised && SameFloat(a.credit1, b.credit1) &&
-           SameFloat(a.credit2, b.credit2) && a.bts == b.bts &&
-           std::strcmp(a.operatorName, b.operatorName) == 0;
-}
-
-bool SameLabel(const DevIdentity& a, const DevIdentity& b) {
-    return a.fwMajor == b.fwMajor && a.fwMinor == b.fwMinor && a.hwMajor == b.hwMajor &&
-           a.hwMinor == b.hwMinor && a.serial == b.serial && a.gprs == b.gprs &&
-           std::strcmp(a.imei, b.imei) == 0 && std::strcmp(a.name, b.name) == 0;
-}
-
-// A text field of the reply; one that fills its field is cut at the field's end.
-template <size_t N>
-void TakeText(char (&dst)[N], const uint8_t* src) {
-    std::memcpy(dst, src, N);
-    dst[N - 1] = 0;
-}
 
 }  // namespace
 
@@ -120,16 +103,7 @@ int CVantrixCom::Identify(const CComRequest& req) {
 
     DevIdentity& dev = m_model.m_devId;
     DevIdentity got = dev;
-    got.firstValue = bytes::GetBE16(id.b + 4);
-    got.layoutId = bytes::GetBE16(id.b + 6);
-    got.fwMajor = label.b[4];
-    got.fwMinor = label.b[5];
-    got.hwMajor = bytes::GetBE32(label.b + 16);
-    got.hwMinor = label.b[20];
-    got.serial = bytes::GetBE32(label.b + 21);
-    got.gprs = label.b[25];
-    TakeText(got.imei, label.b + 26);
-    TakeText(got.name, label.b + 42);
+    ParseIdentity(id.First<kIdentityReplyLen>(), label.First<kLabelReplyLen>(), got);
     bool changed = !SameLabel(dev, got);
     dev = got;
     if (changed) m_model.UI().Notify(AE_DEVID_CHANGED, 0);
@@ -222,15 +196,7 @@ int CVantrixCom::ReadGsm(uint32_t tries) {
     int r = Txn(req.b, 4, reply.b, 37, tries);
     if (r != 0) return r;
     GsmStatus got;
-    got.moduleState = reply.b[5];
-    got.simState = reply.b[6];
-    got.netReg = reply.b[7];
-    got.signal = reply.b[8];
-    got.unauthorised = reply.b[9];
-    got.credit1 = bytes::GetBEFloat(reply.b + 10);
-    got.credit2 = bytes::GetBEFloat(reply.b + 14);
-    got.bts = bytes::GetBE16(reply.b + 18);
-    TakeText(got.operatorName, reply.b + 20);
+    ParseGsm(reply.First<kGsmReplyLen>(), got);
     if (!SameGsm(got, m_model.m_gsm)) {
         m_model.m_gsm = got;
         m_model.UI().Notify(AE_GSM_CHANGED, 0);
@@ -243,10 +209,10 @@ int CVantrixCom::ReadIo(uint32_t tries) {
     Request req(CMD_READ_IO);
     int r = Txn(req.b, 4, reply.b, 7, tries);
     if (r != 0) return r;
-    IoState& io = m_model.m_io;
-    if (io.inputs != reply.b[4] || io.outputs != reply.b[5]) {
-        io.inputs = reply.b[4];
-        io.outputs = reply.b[5];
+    IoState got;
+    ParseIo(reply.First<kIoReplyLen>(), got);
+    if (!SameIo(got, m_model.m_io)) {
+        m_model.m_io = got;
         m_model.UI().Notify(AE_IO_CHANGED, 0);
     }
     return 0;
@@ -257,17 +223,10 @@ int CVantrixCom::ReadClock(uint32_t tries) {
     Request req(CMD_READ_CLOCK);
     int r = Txn(req.b, 4, reply.b, 10, tries);
     if (r != 0) return r;
-    SysTime& t = m_model.m_devTime;
-    const uint8_t* c = reply.b + 4;
-    uint16_t year = uint16_t(c[2] + 2000);
-    if (t.wDay != c[0] || t.wMonth != c[1] || t.wYear != year || t.wHour != c[3] || t.wMinute != c[4] ||
-        t.wSecond != c[5]) {
-        t.wDay = c[0];
-        t.wMonth = c[1];
-        t.wYear = year;
-        t.wHour = c[3];
-        t.wMinute = c[4];
-        t.wSecond = c[5];
+    SysTime got = m_model.m_devTime;
+    ParseClock(reply.First<kClockReplyLen>(), got);
+    if (!SameClock(got, m_model.m_devTime)) {
+        m_model.m_devTime = got;
         m_model.UI().Notify(AE_TIME_CHANGED, 0);
     }
     return 0;

@@ -1,7 +1,10 @@
 // The device state the worker reads and the state panes show.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+struct SysTime;
 
 // From the replies to 0x20 (layout) and 0x23 (production label).
 struct DevIdentity {
@@ -35,3 +38,27 @@ struct IoState {
     uint8_t inputs = 0;
     uint8_t outputs = 0;
 };
+
+// Reply sizes the PC keeps for the state commands.
+inline constexpr size_t kIdentityReplyLen = 8;   // 0x20
+inline constexpr size_t kLabelReplyLen = 170;    // 0x23
+inline constexpr size_t kGsmReplyLen = 37;       // 0x24
+inline constexpr size_t kIoReplyLen = 7;         // 0x26
+inline constexpr size_t kClockReplyLen = 10;     // 0x30
+
+// The replies turned into the records: big-endian fields converted, texts cut
+// at the end of their field when they fill it. `out` keeps the fields a reply
+// does not carry.
+void ParseIdentity(const uint8_t (&id)[kIdentityReplyLen], const uint8_t (&label)[kLabelReplyLen], DevIdentity& out);
+void ParseGsm(const uint8_t (&reply)[kGsmReplyLen], GsmStatus& out);
+void ParseIo(const uint8_t (&reply)[kIoReplyLen], IoState& out);
+// Day, month, year, hour, minute and second; day of week and milliseconds stay.
+void ParseClock(const uint8_t (&reply)[kClockReplyLen], SysTime& out);
+
+// What counts as a change worth an event: the production label part of the
+// identity; every GSM field (credits as numbers, the operator as text); both
+// I/O bytes; the six clock fields.
+bool SameLabel(const DevIdentity& a, const DevIdentity& b);
+bool SameGsm(const GsmStatus& a, const GsmStatus& b);
+bool SameIo(const IoState& a, const IoState& b);
+bool SameClock(const SysTime& a, const SysTime& b);
