@@ -3,6 +3,7 @@
 
 #include "app/PaneMng.h"
 #include "comm/PaneState.h"
+#include "sms/PaneSMS.h"
 
 namespace {
 
@@ -23,6 +24,8 @@ std::unique_ptr<CPane> CreatePane(CAppUI& app, int index) {
     case PANE_GSM: return std::make_unique<CPaneGSM>(app);
     case PANE_IO: return std::make_unique<CPaneIO>(app);
     case PANE_TIME: return std::make_unique<CPaneTime>(app);
+    case PANE_SMSEDIT: return std::make_unique<CPaneSMSEdit>(app);
+    case PANE_SMSLIST: return std::make_unique<CPaneSMSList>(app);
     default: return std::make_unique<CPaneBlank>(app, index);
     }
 }
