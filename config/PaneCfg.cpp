@@ -148,8 +148,9 @@ void StoreByte(const QSlider* w, uint8_t& field) { StoreValue(w, field); }
 QString CreditText(float value) {
     const QLocale l = UserLocale();
     QString text;
-    // Nine significant digits always bring a float back.
-    for (int digits = 1; digits <= 9; ++digits) {
+    // Seventeen significant digits bring any float back, also one whose
+    // shorter forms lie just beyond the largest float.
+    for (int digits = 1; digits <= 17; ++digits) {
         text = l.toString(double(value), 'g', digits);
         if (SameFloat(ParseCredit(text), value)) break;
     }
