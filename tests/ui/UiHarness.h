@@ -139,3 +139,94 @@ public:
     std::vector<QString> filters;
     std::function<void(const Box&)> onBox;
 };
+
+// ---------------------------------------------------------------- modal dialogs, restarts, remote access
+
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <functional>
+#include <optional>
+
+#include "tools/vantrix-sim/SimModem.h"
+
+// Drives the next modal dialog of class T: `drive` gets it once it is the
+// active modal widget (from a timer, while the caller's exec runs) and must
+// close it. Schedule a nested dialog's driver before the click that opens it.
+template <class T>
+void WhenModal(std::function<void(T*)> drive, int timeoutMs = 10000) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, drive, timeoutMs] {
+        T* dlg = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dlg && clock->elapsed() < timeoutMs) return;
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        if (!dlg) {
+            QTest::qFail("the expected modal dialog did not come", __FILE__, __LINE__);
+            return;
+        }
+        QPointer<T> guard(dlg);
+        drive(dlg);
+        // A driver that failed half-way must not leave the test waiting forever.
+        if (guard && guard->isVisible()) {
+            QTest::qFail("the dialog was left open", __FILE__, __LINE__);
+            guard->reject();
+        }
+    });
+    timer->start();
+}
+
+// Ends the program of `h` and starts it again in the same directory: with a
+// new simulator (behind `modem` when one is given, which must outlive h), the
+// modem links in Data/Modems (name, target; an empty target is the
+// simulator), and the profile after `prepare`.
+struct RestartOptions {
+    SimOptions sim;
+    std::optional<SimModemOptions> modem;
+    std::vector<std::pair<std::string, std::string>> modemLinks;
+    std::function<void(CProfile&)> prepare;
+};
+
+inline void Restart(UiHarness& h, std::unique_ptr<CSimModem>& modem, const RestartOptions& o) {
+    if (h.Main()) h.Main()->hide();
+    h.model.reset();
+    h.app.reset();
+    h.sim.reset();
+    modem.reset();
+    h.sim = std::make_unique<CVantrixSim>(o.sim);
+    if (o.modem) {
+        modem = std::make_unique<CSimModem>(h.sim->Device(), *o.modem);
+        h.sim->SetFront(modem.get());
+    }
+    QVERIFY(h.sim->Start());
+    if (!o.modemLinks.empty()) {
+        std::string dir = h.dir.Path() + "/Data/Modems";
+        ::mkdir(dir.c_str(), 0755);
+        for (const auto& [name, target] : o.modemLinks) {
+            std::string link = dir + "/" + name;
+            ::unlink(link.c_str());
+            QVERIFY(::symlink((target.empty() ? h.sim->SlavePath() : target).c_str(), link.c_str()) == 0);
+        }
+    }
+    CProfile p;
+    p.SetPortName(h.sim->SlavePath());
+    if (o.prepare) o.prepare(p);
+    QCOMPARE(p.Write(DataPath(h.dir.Path(), "Profile.dat")), 1);
+    h.app = std::make_unique<CApp>(h.dir.Path());
+    h.model = std::make_unique<CVantrix>(h.app->UI(), h.app->Profile(), h.dir.Path());
+    // Only the modems of Data/Modems, whatever this machine has.
+    h.model->m_com.Tapi().SetSystemDir("");
+    if (o.modem) h.model->m_com.Tapi().SetGuardTime(o.modem->guardMs);
+    h.startResult = h.app->Start(*h.model);
+    if (h.startResult == 1) {
+        h.model->m_com.SetPauses(0, 5);
+        h.Main()->show();
+    }
+}
