@@ -22,7 +22,6 @@ namespace {
 constexpr int kRecipientsMax = 64;
 constexpr int kImageNew = 12;
 constexpr int kImageOld = 13;
-const int32_t kDefaultWidths[3] = {120, 300, 130};
 
 // Bytes a character of the editor takes in the record: a line break is CR LF,
 // any other character (also one Windows-1250 lacks, which becomes '?') one.
@@ -174,6 +173,7 @@ TFrmSMSList::TFrmSMSList(CAppUI& app, QWidget* parent)
     m_apViews[SMS_LIST_SENT] = ui->m_pLsvSMS2;
     m_apViews[SMS_LIST_TOSEND] = ui->m_pLsvSMS3;
     const int32_t* widths = m_app.Profile().wnd.smsColumnWidths;
+    const CProfile defaults;
     for (int list = 0; list < SMS_LIST_COUNT; ++list) {
         QTreeWidget* view = m_apViews[list];
         view->setRootIsDecorated(false);
@@ -187,7 +187,7 @@ TFrmSMSList::TFrmSMSList(CAppUI& app, QWidget* parent)
             // A profile from elsewhere may hold anything: a width no one could
             // use gets the default.
             int32_t w = widths[list * 3 + col];
-            view->setColumnWidth(col, w > 0 && w <= 4000 ? w : kDefaultWidths[col]);
+            view->setColumnWidth(col, w > 0 && w <= 4000 ? w : defaults.wnd.smsColumnWidths[list * 3 + col]);
         }
         view->setVisible(false);
         view->installEventFilter(this);
