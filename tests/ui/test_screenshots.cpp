@@ -25,6 +25,7 @@ private slots:
             {TFrmMain::TAB_CFG, 5, "config-sim.png"},
             {TFrmMain::TAB_CFG, 1, "config-directions.png"},
             {TFrmMain::TAB_TOOLS, 1, "sms-new.png"},
+            {TFrmMain::TAB_TOOLS, 6, "gprs.png"},
         };
         for (const auto& s : shots) {
             h.SelectNode(s.tab, s.node);
