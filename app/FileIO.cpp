@@ -53,17 +53,21 @@ bool CAtomicFile::Create() {
     return true;
 }
 
-bool CAtomicFile::Write(const void* data, size_t n) {
-    if (m_fd < 0 || !m_ok) return false;
+bool WriteAllFd(int fd, const void* data, size_t n) {
     auto p = static_cast<const char*>(data);
     while (n > 0) {
-        ssize_t w = ::write(m_fd, p, n);
+        ssize_t w = ::write(fd, p, n);
         if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return m_ok = false;
+        if (w <= 0) return false;
         p += w;
         n -= size_t(w);
     }
     return true;
+}
+
+bool CAtomicFile::Write(const void* data, size_t n) {
+    if (m_fd < 0 || !m_ok) return false;
+    return m_ok = WriteAllFd(m_fd, data, n);
 }
 
 bool CAtomicFile::Commit() {

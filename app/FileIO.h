@@ -62,3 +62,6 @@ private:
 bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t mode = 0644);
 
 bool FileExists(const std::string& path);
+
+// Writes all n bytes to a descriptor, going on after interruptions.
+bool WriteAllFd(int fd, const void* data, size_t n);

@@ -23,8 +23,9 @@ SysTime GetLocalTime() {
     return st;
 }
 
-uint32_t GetTickCount() {
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
-    return uint32_t(ms.count());
+int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
+
+uint32_t GetTickCount() { return uint32_t(SteadyMs()); }

@@ -17,3 +17,5 @@ struct SysTime {
 
 SysTime GetLocalTime();
 uint32_t GetTickCount();
+// Milliseconds of the steady clock, for deadlines.
+int64_t SteadyMs();

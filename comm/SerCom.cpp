@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/FileIO.h"
 #include "app/LocalTime.h"
 
 namespace {
@@ -25,23 +26,6 @@ constexpr BaudRow kBauds[] = {
     {300, B300},     {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},
     {9600, B9600},   {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
 };
-
-int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-bool WriteAllFd(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -148,7 +132,7 @@ int CSerCom::Transfer(Dir dir, uint8_t* buf, uint32_t n, uint32_t timeoutMs) {
     if (m_fd < 0) return SER_FAIL;
     if (n == 0) return SER_OK;
     const bool reading = dir == Dir::Read;
-    const int64_t deadline = NowMs() + timeoutMs;
+    const int64_t deadline = SteadyMs() + timeoutMs;
     // Aborting a transfer drops what is still queued in its direction.
     auto abort = [&](int result) {
         if (result == SER_CANCEL || !reading) ::tcflush(m_fd, reading ? TCIFLUSH : TCOFLUSH);
@@ -176,7 +160,7 @@ int CSerCom::Transfer(Dir dir, uint8_t* buf, uint32_t n, uint32_t timeoutMs) {
             Log(dir, buf, n);
             return SER_OK;
         }
-        int64_t remaining = deadline - NowMs();
+        int64_t remaining = deadline - SteadyMs();
         if (remaining <= 0) return abort(SER_TIMEOUT);
         struct pollfd fds[2] = {
             {m_fd, short(reading ? POLLIN : POLLOUT), 0},

@@ -1,5 +1,7 @@
 #include "remote/TAPI.h"
 
+#include "app/LocalTime.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -48,12 +50,6 @@ constexpr int kLineFeedMs = 20;
 constexpr int kWriteMs = 1000;
 // A dial string longer than this does not fit a modem's command buffer.
 constexpr size_t kMaxDialString = 60;
-
-int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 char Up(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
 
@@ -106,7 +102,7 @@ void CloseModemPort(int& fd) {
 }
 
 bool WriteText(int fd, std::string_view s) {
-    const int64_t deadline = NowMs() + kWriteMs;
+    const int64_t deadline = SteadyMs() + kWriteMs;
     size_t done = 0;
     while (done < s.size()) {
         ssize_t w = ::write(fd, s.data() + done, s.size() - done);
@@ -116,7 +112,7 @@ bool WriteText(int fd, std::string_view s) {
         }
         if (w < 0 && errno == EINTR) continue;
         if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
-        int64_t left = deadline - NowMs();
+        int64_t left = deadline - SteadyMs();
         if (left <= 0) return false;
         struct pollfd p = {fd, POLLOUT, 0};
         if (::poll(&p, 1, int(left)) < 0 && errno != EINTR) return false;
@@ -256,7 +252,7 @@ public:
         m_request = request;
         m_phase = Phase::Init;
         m_state = LINECALLSTATE_DIALTONE;
-        m_deadline = NowMs() + kInitMs;
+        m_deadline = SteadyMs() + kInitMs;
         return 0;
     }
 
@@ -335,7 +331,7 @@ public:
             }
             m_lines.Reset();
             m_phase = Phase::DropAbort;
-            m_deadline = NowMs() + kAbortMs;
+            m_deadline = SteadyMs() + kAbortMs;
             break;
         case Phase::Data: {
             ::tcflush(m_fd, TCIFLUSH);  // what the device sent last is of no use now
@@ -343,7 +339,7 @@ public:
             int dtr = TIOCM_DTR;
             if (::ioctl(m_fd, TIOCMBIC, &dtr) == 0) {
                 m_phase = Phase::DropDtr;
-                m_deadline = NowMs() + kDtrDropMs;
+                m_deadline = SteadyMs() + kDtrDropMs;
             } else {
                 StartEscape();
             }
@@ -399,14 +395,14 @@ private:
     void StartEscape() {
         // The escape sequence needs silence before and after it.
         m_phase = Phase::DropGuard;
-        m_deadline = NowMs() + int64_t(m_guardMs) + kGuardMarginMs;
+        m_deadline = SteadyMs() + int64_t(m_guardMs) + kGuardMarginMs;
     }
 
     void SendHangup(Queue& q) {
         m_lines.Reset();
         if (!WriteText(m_fd, "ATH\r")) return FinishDrop(q);
         m_phase = Phase::DropHangup;
-        m_deadline = NowMs() + kHangupMs;
+        m_deadline = SteadyMs() + kHangupMs;
     }
 
     // A result code ends with CR LF. After CONNECT the LF is the modem's
@@ -569,7 +565,7 @@ public:
     }
 
     int GetMessage(TapiMessage& msg, uint32_t timeoutMs) {
-        const int64_t deadline = NowMs() + int64_t(timeoutMs);
+        const int64_t deadline = SteadyMs() + int64_t(timeoutMs);
         std::vector<struct pollfd> fds;
         std::vector<CHayesCall*> owners;
         for (;;) {
@@ -578,7 +574,7 @@ public:
                 m_queue.pop_front();
                 return 0;
             }
-            int64_t now = NowMs();
+            int64_t now = SteadyMs();
             for (auto& [h, c] : m_calls) c->OnTime(now, m_queue);
             if (!m_queue.empty()) continue;
             if (now >= deadline) return LINEERR_OPERATIONFAILED;
@@ -870,10 +866,10 @@ int CTAPIMng::QueryModem(int index, ModemProps& out, uint32_t timeoutMs) {
     int result = LINEERR_OPERATIONFAILED;
     if (WriteText(fd, "ATI\r")) {
         LineSplitter lines;
-        const int64_t deadline = NowMs() + int64_t(timeoutMs);
+        const int64_t deadline = SteadyMs() + int64_t(timeoutMs);
         bool done = false;
         while (!done) {
-            int64_t left = deadline - NowMs();
+            int64_t left = deadline - SteadyMs();
             if (left <= 0) break;
             struct pollfd p = {fd, POLLIN, 0};
             int n = ::poll(&p, 1, int(std::min<int64_t>(left, INT_MAX)));

@@ -23,20 +23,6 @@ void PutLE32(std::string& out, uint32_t v) {
     out.append(reinterpret_cast<const char*>(b), 4);
 }
 
-// Writes the whole buffer at the file's current position.
-bool WriteAllFd(int fd, const std::string& data) {
-    const char* p = data.data();
-    size_t n = data.size();
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
 }  // namespace
 
 CSMSMng::CSMSMng(IAppUI& ui, std::string smsDatPath) : m_ui(ui), m_path(std::move(smsDatPath)) {
@@ -321,7 +307,7 @@ void CSMSMng::ExportSMS(int kind) {
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         ok = fd >= 0;
     }
-    if (ok) ok = WriteAllFd(fd, out);
+    if (ok) ok = WriteAllFd(fd, out.data(), out.size());
     if (fd >= 0 && ::close(fd) != 0) ok = false;
     if (!ok) m_ui.MessageBox(LoadStr(IDS_SMS_SAVE_ERROR), MbButtons::Ok, MbIcon::Error);
 }

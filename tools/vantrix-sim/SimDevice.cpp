@@ -1,5 +1,7 @@
 #include "tools/vantrix-sim/SimDevice.h"
 
+#include "app/LocalTime.h"
+
 #include <algorithm>
 #include <bit>
 #include <cctype>
@@ -27,12 +29,6 @@ constexpr size_t kMaxAtLine = 512;
 // The acknowledge for malformed requests and unknown commands.
 constexpr uint8_t kAckBad = 2;
 constexpr size_t kMaxSmsText = 160;
-
-int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 std::string ToHex(const std::vector<uint8_t>& v) {
     static const char digits[] = "0123456789abcdef";
@@ -207,7 +203,7 @@ void CSimDevice::Receive(const uint8_t* p, size_t n, uint32_t baud, ISimLine& ou
         return;
     }
     m_stats.bytesIn += n;
-    int64_t now = NowMs();
+    int64_t now = SteadyMs();
     if (m_mode != Mode::Idle && now - m_lastByteMs > kGapResetMs) ResetParser();
     m_lastByteMs = now;
     for (size_t i = 0; i < n; ++i) Feed(p[i], out);

@@ -1,5 +1,7 @@
 #include "tools/vantrix-sim/SimModem.h"
 
+#include "app/LocalTime.h"
+
 #include <chrono>
 #include <vector>
 
@@ -8,12 +10,6 @@
 namespace {
 
 constexpr size_t kMaxCommandLine = 256;
-
-int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 std::string Upper(std::string s) {
     for (char& c : s)
@@ -121,7 +117,7 @@ void CSimModem::Command(const std::string& raw, ISimLine& out) {
     if (cmd == "O" || cmd == "O0") {
         if (!online) return Result("NO CARRIER", out);
         m_mode = Mode::Data;
-        m_lastDataMs = NowMs();
+        m_lastDataMs = SteadyMs();
         return Result(m_opt.callResult, out);
     }
     if (cmd[0] == 'D') {
@@ -130,7 +126,7 @@ void CSimModem::Command(const std::string& raw, ISimLine& out) {
         m_stats.dialled.push_back(Trim(line.substr(3)));
         m_stats.ringing = true;
         m_mode = Mode::Ringing;
-        m_ringEnd = NowMs() + int64_t(m_opt.ringMs);
+        m_ringEnd = SteadyMs() + int64_t(m_opt.ringMs);
         return;
     }
     Result("ERROR", out);
@@ -143,7 +139,7 @@ void CSimModem::Connect(ISimLine& out) {
     m_pluses = 0;
     m_device.SetCallActive(true);
     Result(m_opt.callResult, out);
-    m_lastDataMs = NowMs();
+    m_lastDataMs = SteadyMs();
 }
 
 void CSimModem::EndCall() {
@@ -162,7 +158,7 @@ void CSimModem::FlushPluses(ISimLine& out) {
 }
 
 void CSimModem::DataBytes(const uint8_t* p, size_t n, ISimLine& out) {
-    const int64_t now = NowMs();
+    const int64_t now = SteadyMs();
     std::vector<uint8_t> pass;
     pass.reserve(n);
     for (size_t i = 0; i < n; ++i) {
@@ -187,7 +183,7 @@ void CSimModem::DataBytes(const uint8_t* p, size_t n, ISimLine& out) {
 
 void CSimModem::Idle(ISimLine& out) {
     std::lock_guard lock(m_mutex);
-    const int64_t now = NowMs();
+    const int64_t now = SteadyMs();
     if (m_mode == Mode::Ringing && now >= m_ringEnd) {
         m_stats.ringing = false;
         if (Upper(m_opt.callResult).rfind("CONNECT", 0) == 0) {
