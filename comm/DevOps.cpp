@@ -42,6 +42,14 @@ struct Reply {
     }
 };
 
+// A configuration block's reply answers the request's command and echoes its
+// offset and length. The command matters too: the late reply to a cancelled
+// write of block 0 echoes the same offset and length as the read of block 0
+// that follows, and would otherwise fill that block with what it lacks.
+bool EchoesBlock(const uint8_t* reply, const uint8_t* req) {
+    return reply[kCmdByte] == req[kCmdByte] && std::memcmp(reply + kCfgOffsetByte, req + kCfgOffsetByte, 4) == 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- link
@@ -156,7 +164,7 @@ int CVantrixCom::ReadConfig(CVantrixCfg& doc) {
         bytes::PutBE16(req.b + 8, uint16_t(len));
         int r = Txn(req.b, 10, reply.b, len + 10);
         if (r != 0) return r;
-        if (std::memcmp(reply.b + 6, req.b + 6, 4) != 0) return DR_WRONG_REPLY;
+        if (!EchoesBlock(reply.b, req.b)) return DR_WRONG_REPLY;
         std::memcpy(buf + off, reply.b + 10, len);
         Step();
     }
@@ -182,7 +190,7 @@ int CVantrixCom::WriteConfig(CVantrixCfg& doc) {
         std::memcpy(req.b + 10, buf + off, len);
         int r = Txn(req.b, 10 + len, reply.b, 10, CfgWriteTiming(len));
         if (r != 0) return r;
-        if (std::memcmp(reply.b + 6, req.b + 6, 4) != 0) return DR_WRONG_REPLY;
+        if (!EchoesBlock(reply.b, req.b)) return DR_WRONG_REPLY;
         Step();
     }
     return 0;

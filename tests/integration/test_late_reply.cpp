@@ -1,0 +1,112 @@
+// A reply that comes late, after the request it answers was cancelled and the
+// next request went out, must not pass for the answer to that next request.
+#include <cstring>
+#include <functional>
+
+#include "app/Bytes.h"
+#include "comm/ComMsg.h"
+#include "comm/Frame.h"
+#include "comm/Link.h"
+#include "tests/integration/EngineFixture.h"
+
+namespace {
+
+std::vector<uint8_t> Unhex(const std::string& hex) {
+    std::vector<uint8_t> b;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return b;
+}
+
+// The command byte of the frame that starts `line`, or 0.
+uint8_t CommandOf(const std::vector<uint8_t>& line) {
+    uint8_t payload[600];
+    frame::CFrameReceiver rx(payload, sizeof payload);
+    for (uint8_t b : line)
+        if (rx.Feed(b) == frame::CFrameReceiver::kGood) return rx.PayloadLen() > kCmdByte ? payload[kCmdByte] : 0;
+    return 0;
+}
+
+// In front of the device: holds its reply to the first configuration write
+// back and lets it out only when the next request arrives, as a device that
+// answers late. `onHold` runs when the reply has been taken back.
+class CLateWriteReply : public ISimStage, public ISimLine {
+public:
+    explicit CLateWriteReply(CSimDevice& device) : m_device(device) {}
+
+    void Receive(const uint8_t* p, size_t n, uint32_t baud, ISimLine& out) override {
+        if (!m_held.empty()) {
+            out.Send(m_held.data(), m_held.size());
+            m_held.clear();
+            releasedBefore = n > 2 && p[0] == frame::kStart ? p[2] : 0;
+        }
+        m_reply.clear();
+        m_device.Receive(p, n, baud, *this);
+        if (m_reply.empty()) return;
+        if (!m_armed || CommandOf(m_reply) != CMD_WRITE_CFG) {
+            out.Send(m_reply.data(), m_reply.size());
+            return;
+        }
+        m_armed = false;
+        m_held = m_reply;
+        if (onHold) onHold();
+    }
+    void Send(const uint8_t* p, size_t n) override { m_reply.insert(m_reply.end(), p, p + n); }
+
+    std::function<void()> onHold;
+    uint8_t releasedBefore = 0;  // the command of the request the held reply went out before
+
+private:
+    CSimDevice& m_device;
+    std::vector<uint8_t> m_reply;
+    std::vector<uint8_t> m_held;
+    bool m_armed = true;
+};
+
+class LateReplyTest : public EngineTest {
+protected:
+    std::unique_ptr<CLateWriteReply> front;
+
+    void BootWithFront() {
+        sim = std::make_unique<CVantrixSim>(SimOptions{});
+        front = std::make_unique<CLateWriteReply>(sim->Device());
+        sim->SetFront(front.get());
+        ASSERT_TRUE(sim->Start());
+        profile.SetPortName(sim->SlavePath());
+        model = std::make_unique<CVantrix>(ui, profile, dir.Path());
+        ASSERT_EQ(model->Init(false), 1);
+        model->m_com.SetPauses(0, 5);
+    }
+
+    void TearDown() override {
+        EngineTest::TearDown();
+        front.reset();
+    }
+};
+
+}  // namespace
+
+TEST_F(LateReplyTest, LateWriteReplyDoesNotCompleteTheFollowingRead) {
+    BootWithFront();
+    ASSERT_EQ(Run({REQ_CONNECT, 1, 0}), 0);
+    // The write's first block reaches the device; its reply is held back and
+    // the user cancels while the engine waits for it.
+    front->onHold = [this] { model->m_com.PostRequest({REQ_CANCEL, 0, 0}); };
+    CfgImage& img = *model->m_cfg.GetData();
+    bytes::SetField(img.sms_forward_number, "+420603123456");
+    EXPECT_EQ(Run({REQ_WRITE_CFG, reinterpret_cast<intptr_t>(&model->m_cfg), 0}), DR_CANCEL);
+
+    // The read's first request meets the late write reply, which echoes the
+    // same offset and length: it is a wrong reply, and the image stays.
+    SetDefaults(img);
+    const CfgImage before = img;
+    EXPECT_EQ(Run({REQ_READ_CFG, reinterpret_cast<intptr_t>(&model->m_cfg), 0}), DR_WRONG_REPLY);
+    EXPECT_EQ(front->releasedBefore, CMD_READ_CFG);
+    EXPECT_EQ(std::memcmp(&img, &before, sizeof img), 0);
+
+    // Read again, it holds what the device holds: block 0 of the write arrived.
+    EXPECT_EQ(Run({REQ_READ_CFG, reinterpret_cast<intptr_t>(&model->m_cfg), 0}), 0);
+    EXPECT_EQ(bytes::FieldStr(img.sms_forward_number), "+420603123456");
+    std::vector<uint8_t> expected(kDevice2Size);
+    FindLayout(LAYOUT_DEVICE2)->exportImage(img, expected.data());
+    EXPECT_EQ(Unhex(sim->State()["image"].get<std::string>()), expected);
+}
