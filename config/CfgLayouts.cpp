@@ -102,9 +102,9 @@ constexpr FieldMap kLayout1[] = {
 };
 
 #define VTX_ALARM2(k)                                                       \
-    {uint16_t(295 + 165 * k), uint16_t(229 + 129 * k), 63, 63, false},      \
-        {uint16_t(295 + 165 * k + 63), uint16_t(229 + 129 * k + 63), 101, 65, true}, \
-        {uint16_t(295 + 165 * k + 164), uint16_t(229 + 129 * k + 128), 1, 1, false}
+    {uint16_t(295 + 165 * (k)), uint16_t(229 + 129 * (k)), 63, 63, false},      \
+        {uint16_t(295 + 165 * (k) + 63), uint16_t(229 + 129 * (k) + 63), 101, 65, true}, \
+        {uint16_t(295 + 165 * (k) + 164), uint16_t(229 + 129 * (k) + 128), 1, 1, false}
 
 constexpr FieldMap kLayout2[] = {
     VTX_FIELDS_HEAD(99, 65, 164, 65),

@@ -66,7 +66,7 @@ TEST_F(CfgDocument, ForeignVersionsAndLayoutsAreRefusedAndChangeNothing) {
     Bytes before = ImageBytes(*doc.GetData());
 
     Bytes block(2062, 0);
-    for (auto head : {Header(2, -2), Header(1, 0), Header(1, 3)}) {
+    for (const auto& head : {Header(2, -2), Header(1, 0), Header(1, 3)}) {
         Bytes f = head;
         f.insert(f.end(), block.begin(), block.end());
         WriteAll(dir.File("bad.cfg"), f);

@@ -212,7 +212,7 @@ TEST(SmsRecord, FromDeviceReadsTheReply) {
     uint8_t reply[188] = {};
     const uint8_t stamp[6] = {2, 12, 8, 14, 3, 9};
     std::memcpy(reply + 4, stamp, 6);
-    std::memcpy(reply + 11, "+420603111222\0Ahoj", 18);
+    std::memcpy(reply + 11, "+420603111222\0Ahoj", 18);  // NOLINT(bugprone-not-null-terminated-result): the zeroed reply ends it
     CSMS s;
     s.SetText("old");
     s.AddNumber("old");
@@ -245,7 +245,7 @@ TEST(SmsRecord, FromDeviceStaysInsideThePayload) {
     EXPECT_FALSE(s.HasText());
 
     // A terminated number and an unterminated text: the text ends with the payload.
-    std::memcpy(heap + 11, "5\0", 2);
+    std::memcpy(heap + 11, "5\0", 2);  // NOLINT(bugprone-not-null-terminated-result): the text is unterminated
     ASSERT_TRUE(s.FromDevice(heap, full.size()));
     EXPECT_EQ(Numbers(s), (Strs{"5"}));
     EXPECT_EQ(std::string(s.GetText()), std::string(40 - 13, '7'));

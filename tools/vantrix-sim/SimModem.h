@@ -51,7 +51,7 @@ private:
     enum class Mode { Command, Ringing, Data, OnlineCommand };
 
     void CommandByte(uint8_t b, ISimLine& out);
-    void Command(const std::string& line, ISimLine& out);
+    void Command(const std::string& raw, ISimLine& out);
     void DataBytes(const uint8_t* p, size_t n, ISimLine& out);
     void Result(const std::string& text, ISimLine& out);
     void Connect(ISimLine& out);
