@@ -1,7 +1,15 @@
-# The two everyday commands: `make run` and `make test`.
+# The two everyday commands: `make run` and `make test`. For development also
+# `make fuzz` and `make lint` (see the README's Development section).
 PRESET ?= default
+# make fuzz: seconds per target, targets run at once, which targets (all when
+# empty: frame link cfg_file ...), and where the growing work corpus lives.
+FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 1
+FUZZ_TARGETS ?=
+FUZZ_WORK ?= build/fuzz/work
+FUZZ_ALL := $(patsubst tests/fuzz/fuzz_%.cpp,%,$(wildcard tests/fuzz/fuzz_*.cpp))
 
-.PHONY: all run test build deps clean
+.PHONY: all run test build deps clean fuzz lint
 
 all: build
 
@@ -12,11 +20,26 @@ build: deps
 	@cmake --preset $(PRESET) >/dev/null
 	@cmake --build --preset $(PRESET)
 
-test: build
-	@ctest --preset $(PRESET)
+# asan, tsan, fuzz and default: build and CTest each, then a summary.
+test: deps
+	@scripts/ci.sh
 
 run: build
 	@scripts/run.sh build/$(PRESET)
+
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@python3 tests/fuzz/run_fuzz.py --seconds $(FUZZ_SECONDS) --jobs $(FUZZ_JOBS) \
+		--work-root $(FUZZ_WORK) --artifacts build/fuzz/artifacts \
+		$(addprefix build/fuzz/tests/fuzz/fuzz_,$(or $(FUZZ_TARGETS),$(FUZZ_ALL)))
+
+# clang-format and clang-tidy over the sources, with the default build's
+# compile_commands.json.
+lint: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default
+	@scripts/lint.sh build/default
 
 clean:
 	rm -rf build

@@ -3,7 +3,7 @@
 # everything is already there.
 set -eu
 
-PACKAGES="cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev \
+PACKAGES="cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev clang-format clang-tidy \
 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev \
 qt6-base-dev qt6-serialport-dev qt6-base-dev-tools \
 xauth xvfb python3"
