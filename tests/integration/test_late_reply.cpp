@@ -1,7 +1,7 @@
 // A reply that comes late, after the request it answers was cancelled and the
 // next request went out, must not pass for the answer to that next request.
+#include <atomic>
 #include <cstring>
-#include <functional>
 
 #include "app/Bytes.h"
 #include "comm/ComMsg.h"
@@ -33,7 +33,7 @@ uint8_t CommandOf(const std::vector<uint8_t>& line) {
 
 // In front of the device: holds its reply to the first configuration write
 // back and lets it out only when the next request arrives, as a device that
-// answers late. `onHold` runs when the reply has been taken back.
+// answers late. The simulator's thread calls it.
 class CLateWriteReply : public ISimStage, public ISimLine {
 public:
     explicit CLateWriteReply(CSimDevice& device) : m_device(device) {}
@@ -53,12 +53,14 @@ public:
         }
         m_armed = false;
         m_held = m_reply;
-        if (onHold) onHold();
+        if (CVantrixCom* com = cancelOnHold.load(std::memory_order_acquire)) com->PostRequest({REQ_CANCEL, 0, 0});
     }
     void Send(const uint8_t* p, size_t n) override { m_reply.insert(m_reply.end(), p, p + n); }
 
-    std::function<void()> onHold;
-    uint8_t releasedBefore = 0;  // the command of the request the held reply went out before
+    // The engine that gets a cancel once the reply is held back.
+    std::atomic<CVantrixCom*> cancelOnHold{nullptr};
+    // The command of the request the held reply went out in front of.
+    std::atomic<uint8_t> releasedBefore{0};
 
 private:
     CSimDevice& m_device;
@@ -95,7 +97,7 @@ TEST_F(LateReplyTest, LateWriteReplyDoesNotCompleteTheFollowingRead) {
     ASSERT_EQ(Run({REQ_CONNECT, 1, 0}), 0);
     // The write's first block reaches the device; its reply is held back and
     // the user cancels while the engine waits for it.
-    front->onHold = [this] { model->m_com.PostRequest({REQ_CANCEL, 0, 0}); };
+    front->cancelOnHold.store(&model->m_com, std::memory_order_release);
     CfgImage& img = *model->m_cfg.GetData();
     bytes::SetField(img.sms_forward_number, "+420603123456");
     EXPECT_EQ(Run({REQ_WRITE_CFG, reinterpret_cast<intptr_t>(&model->m_cfg), 0}), DR_CANCEL);
