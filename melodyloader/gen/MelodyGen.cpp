@@ -481,10 +481,9 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         if (a == "--dump") dump = true;
         else if (a == "--bin" && i + 1 < argc) bin = argv[++i];
-        else if (a.rfind("--", 0) == 0) return Usage();
+        else if (a.rfind("--", 0) == 0 || !cpp.empty()) return Usage();
         else if (source.empty()) source = a;
-        else if (cpp.empty()) cpp = a;
-        else return Usage();
+        else cpp = a;
     }
     if (source.empty() || cpp.empty()) return Usage();
 
