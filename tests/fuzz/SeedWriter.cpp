@@ -13,6 +13,7 @@
 #include "app/Bytes.h"
 #include "app/FileIO.h"
 #include "app/Profile.h"
+#include "app/Strings.h"
 #include "app/TextCodec.h"
 #include "comm/Frame.h"
 #include "comm/Link.h"
@@ -336,6 +337,19 @@ void ModemSeeds() {
     for (const char* l : lines) Seed("modem_result", "line" + std::to_string(i++), Text(l));
 }
 
+void TextSeeds() {
+    // The program's own Czech texts, as UTF-8 and as Windows-1250.
+    int i = 0;
+    for (int id : {int(IDS_UNTITLED), int(IDS_CFG_LOAD_ERROR), int(IDS_QUERY_RETRY), IDS_RESULT_BASE + 4, int(IDS_PIN_REFUSED)}) {
+        const std::string text = LoadStr(id);
+        Seed("text", "utf8_" + std::to_string(i), Text(text));
+        Seed("text", "cp1250_" + std::to_string(i++), Text(cp1250::FromUtf8(text)));
+    }
+    Seed("text", "unmapped_bytes", Bytes{'a', 0x81, 0x83, 0x88, 0x90, 0x98, 'z'});
+    Seed("text", "broken_utf8", Text("\xC3 \xED\xA0\x80 \xF4\x90\x80\x80 \xC0\x80 \xE2\x82"));
+    Seed("text", "outside_cp1250", Text("\xE4\xB8\xAD \xF0\x9F\x98\x80 \xE2\x82\xAC"));
+}
+
 void MelodySeeds() {
     using namespace melody;
     // The script of answers first, the file, then the file size (two bytes)
@@ -367,6 +381,7 @@ int main(int argc, char** argv) {
     SmsSeeds();
     ConnectionSeeds();
     ModemSeeds();
+    TextSeeds();
     MelodySeeds();
     return 0;
 }
