@@ -38,7 +38,7 @@ for stage in $STAGES; do
     [ -n "$result" ] || result="no CTest summary (see $tlog)"
     if [ $rc -ne 0 ]; then
         # Everything but the tests that passed: failures with their output.
-        grep -vE "^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed " "$tlog"
+        grep -vE "^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed |^ +Start +[0-9]+: " "$tlog"
         failed=1
     fi
     note "$stage" "$result  [$(( $(date +%s) - start )) s]"
