@@ -2,8 +2,6 @@
 
 #include "ui_About.h"
 
-TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TFrmAbout>()) {
-    ui->setupUi(this);
-}
+TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TFrmAbout>()) { ui->setupUi(this); }
 
 TFrmAbout::~TFrmAbout() = default;

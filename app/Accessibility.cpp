@@ -17,7 +17,6 @@ void NameIfUnnamed(QWidget* w, const QString& name) {
 void NameControls(QWidget* root) {
     for (QLabel* label : root->findChildren<QLabel*>())
         if (label->buddy()) NameIfUnnamed(label->buddy(), Plain(label->text()));
-    for (QAbstractButton* button : root->findChildren<QAbstractButton*>())
-        NameIfUnnamed(button, Plain(button->text()));
+    for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) NameIfUnnamed(button, Plain(button->text()));
     for (QGroupBox* group : root->findChildren<QGroupBox*>()) NameIfUnnamed(group, Plain(group->title()));
 }

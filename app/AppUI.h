@@ -34,10 +34,23 @@ enum AppEvent : int {
 
 // Pane indices of the pane framework.
 enum PaneIndex : int {
-    PANE_CALLPARS = 0, PANE_CALLENDIRS = 1, PANE_SIM = 2, PANE_ALARM = 3, PANE_SMSCFG = 4,
-    PANE_TIMEPARS = 5, PANE_BASIC1 = 6, PANE_BASIC2 = 7, PANE_RENUM = 8, PANE_DEVID = 9,
-    PANE_GSM = 10, PANE_IO = 11, PANE_TIME = 12, PANE_SMSEDIT = 13, PANE_SMSLIST = 14,
-    PANE_GPRSAP = 15, PANE_COUNT = 16,
+    PANE_CALLPARS = 0,
+    PANE_CALLENDIRS = 1,
+    PANE_SIM = 2,
+    PANE_ALARM = 3,
+    PANE_SMSCFG = 4,
+    PANE_TIMEPARS = 5,
+    PANE_BASIC1 = 6,
+    PANE_BASIC2 = 7,
+    PANE_RENUM = 8,
+    PANE_DEVID = 9,
+    PANE_GSM = 10,
+    PANE_IO = 11,
+    PANE_TIME = 12,
+    PANE_SMSEDIT = 13,
+    PANE_SMSLIST = 14,
+    PANE_GPRSAP = 15,
+    PANE_COUNT = 16,
 };
 
 class IAppUI {

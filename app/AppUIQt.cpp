@@ -12,8 +12,8 @@
 #include "app/MainWnd.h"
 #include "app/MsgBox.h"
 #include "app/PaneMng.h"
-#include "app/ProgDir.h"
 #include "app/Profile.h"
+#include "app/ProgDir.h"
 #include "app/Vantrix.h"
 #include "comm/DlgCom.h"
 #include "remote/DlgComSet.h"
@@ -48,8 +48,8 @@ int CAppUI::Start() {
     m_pMain = new (std::nothrow) TFrmMain(*this);
     if (!m_pMain) return 32;
     const ProfileWndBlock& wnd = Profile().wnd;
-    QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableSize()
-                                                      : QSize(1024, 768);
+    QSize screen =
+        QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableSize() : QSize(1024, 768);
     // A profile from elsewhere may hold any sizes: keep the window usable.
     int w = std::clamp(int(wnd.windowWidth), 400, std::max(400, screen.width() * 2));
     int h = std::clamp(int(wnd.windowHeight), 300, std::max(300, screen.height() * 2));
@@ -150,17 +150,12 @@ void CAppUI::OnEvent(int code, intptr_t datum) {
     case AE_TIME_CHANGED:
         if (m_panes) m_panes->Invalidate(PANE_DEVID + code - AE_DEVID_CHANGED, PANE_DEVID + code - AE_DEVID_CHANGED);
         break;
-    case AE_SMS_RECEIVED:
-        Model().m_sms.OnSmsReceived(reinterpret_cast<CSMS*>(datum));
-        break;
-    case AE_SMS_SENT:
-        Model().m_sms.OnSmsSent(int(datum));
-        break;
+    case AE_SMS_RECEIVED: Model().m_sms.OnSmsReceived(reinterpret_cast<CSMS*>(datum)); break;
+    case AE_SMS_SENT: Model().m_sms.OnSmsSent(int(datum)); break;
     case AE_GPRS_READ:
         if (m_panes) m_panes->Invalidate(PANE_GPRSAP, PANE_GPRSAP);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -190,7 +185,8 @@ void CAppUI::DeliverComMsg(CComMsg* msg, bool send) {
 }
 
 void CAppUI::PostClose() {
-    QMetaObject::invokeMethod(this, [this] { m_pMain->close(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { m_pMain->close(); }, Qt::QueuedConnection);
 }
 
 // ------------------------------------------------------------------ SMS list pane

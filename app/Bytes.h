@@ -19,15 +19,24 @@ inline uint16_t GetBE16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
 inline uint32_t GetBE32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
-inline void PutBE16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v >> 8); p[1] = uint8_t(v); }
+inline void PutBE16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v >> 8);
+    p[1] = uint8_t(v);
+}
 inline void PutBE32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24); p[1] = uint8_t(v >> 16); p[2] = uint8_t(v >> 8); p[3] = uint8_t(v);
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
 }
 inline uint32_t GetLE32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 inline void PutLE32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v >> 16); p[3] = uint8_t(v >> 24);
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
 }
 
 // Reverses n bytes in place: the link's big-endian fields are turned around
@@ -46,9 +55,7 @@ inline size_t FieldLen(const char* field, size_t size) {
 }
 
 // The text of a field as a string, never reading past the field.
-inline std::string FieldStr(const char* field, size_t size) {
-    return std::string(field, FieldLen(field, size));
-}
+inline std::string FieldStr(const char* field, size_t size) { return std::string(field, FieldLen(field, size)); }
 template <size_t N> std::string FieldStr(const char (&field)[N]) { return FieldStr(field, N); }
 
 // Stores text into a field of `size` bytes: at most size - 1 characters, always

@@ -28,15 +28,26 @@ struct NodeDesc {
 
 // The trees, node by node in the order of their absolute indices.
 const std::vector<NodeDesc> kCfgNodes = {
-    {"Vytáčení čísel", 1, 17, -1, 0},          {"Povolené směry", 2, 18, PANE_CALLENDIRS, 0},
-    {"Ostatní směry", 2, 18, PANE_CALLPARS, 0}, {"Virtuální příčková linka", 2, 18, PANE_RENUM, 0},
-    {"SIM karty", 1, 21, -1, 0},               {"SIM karta 1", 2, 21, PANE_SIM, 0},
-    {"SIM karta 2", 2, 21, PANE_SIM, 1},       {"SMS", 1, 15, PANE_SMSCFG, 0},
-    {"Časové parametry", 1, 16, PANE_TIMEPARS, 0}, {"Ostatní parametry 1", 1, 7, PANE_BASIC1, 0},
-    {"Ostatní parametry 2", 1, 7, PANE_BASIC2, 0}, {"Alarmy", 1, 22, -1, 0},
-    {"Alarm1", 2, 22, PANE_ALARM, 0}, {"Alarm2", 2, 22, PANE_ALARM, 1}, {"Alarm3", 2, 22, PANE_ALARM, 2},
-    {"Alarm4", 2, 22, PANE_ALARM, 3}, {"Alarm5", 2, 22, PANE_ALARM, 4}, {"Alarm6", 2, 22, PANE_ALARM, 5},
-    {"Alarm7", 2, 22, PANE_ALARM, 6}, {"Alarm8", 2, 22, PANE_ALARM, 7},
+    {"Vytáčení čísel", 1, 17, -1, 0},
+    {"Povolené směry", 2, 18, PANE_CALLENDIRS, 0},
+    {"Ostatní směry", 2, 18, PANE_CALLPARS, 0},
+    {"Virtuální příčková linka", 2, 18, PANE_RENUM, 0},
+    {"SIM karty", 1, 21, -1, 0},
+    {"SIM karta 1", 2, 21, PANE_SIM, 0},
+    {"SIM karta 2", 2, 21, PANE_SIM, 1},
+    {"SMS", 1, 15, PANE_SMSCFG, 0},
+    {"Časové parametry", 1, 16, PANE_TIMEPARS, 0},
+    {"Ostatní parametry 1", 1, 7, PANE_BASIC1, 0},
+    {"Ostatní parametry 2", 1, 7, PANE_BASIC2, 0},
+    {"Alarmy", 1, 22, -1, 0},
+    {"Alarm1", 2, 22, PANE_ALARM, 0},
+    {"Alarm2", 2, 22, PANE_ALARM, 1},
+    {"Alarm3", 2, 22, PANE_ALARM, 2},
+    {"Alarm4", 2, 22, PANE_ALARM, 3},
+    {"Alarm5", 2, 22, PANE_ALARM, 4},
+    {"Alarm6", 2, 22, PANE_ALARM, 5},
+    {"Alarm7", 2, 22, PANE_ALARM, 6},
+    {"Alarm8", 2, 22, PANE_ALARM, 7},
 };
 const std::vector<NodeDesc> kStateNodes = {
     {"Výrobní štítek", 1, 14, PANE_DEVID, 0},
@@ -45,9 +56,12 @@ const std::vector<NodeDesc> kStateNodes = {
     {"Binární IO", 1, 20, PANE_IO, 0},
 };
 const std::vector<NodeDesc> kToolNodes = {
-    {"SMS", 1, 12, -1, 0},          {"Nová SMS", 2, 8, PANE_SMSEDIT, 0},
-    {"Přijaté", 2, 9, PANE_SMSLIST, 0}, {"Odeslané", 2, 10, PANE_SMSLIST, 1},
-    {"K odeslání", 2, 11, PANE_SMSLIST, 2}, {"GPRS", 1, 23, -1, 0},
+    {"SMS", 1, 12, -1, 0},
+    {"Nová SMS", 2, 8, PANE_SMSEDIT, 0},
+    {"Přijaté", 2, 9, PANE_SMSLIST, 0},
+    {"Odeslané", 2, 10, PANE_SMSLIST, 1},
+    {"K odeslání", 2, 11, PANE_SMSLIST, 2},
+    {"GPRS", 1, 23, -1, 0},
     {"Přístupový bod", 2, 23, PANE_GPRSAP, 0},
 };
 
@@ -61,15 +75,16 @@ constexpr int kNodeIndexRole = Qt::UserRole;
 
 TFrmMain::TFrmMain(CAppUI& app) : QMainWindow(nullptr), m_app(app), ui(std::make_unique<Ui::TFrmMain>()) {
     ui->setupUi(this);
-    for (const QString& file : QDir(QStringLiteral(":/icons")).entryList({QStringLiteral("[0-9][0-9]-*.png")}, QDir::Files, QDir::Name))
+    for (const QString& file :
+         QDir(QStringLiteral(":/icons")).entryList({QStringLiteral("[0-9][0-9]-*.png")}, QDir::Files, QDir::Name))
         m_images.emplace_back(QStringLiteral(":/icons/") + file);
 
     // The toolbar's buttons are found by their own names.
     const std::pair<QAction*, const char*> buttons[] = {
-        {ui->m_pActOnline, "m_pTlbOnline"},   {ui->m_pActOffline, "m_pTlbOffline"},
-        {ui->m_pActCfgNew, "m_pTlbCfgNew"},   {ui->m_pActCfgOpen, "m_pTlbCfgOpen"},
-        {ui->m_pActCfgSave, "m_pTlbCfgSave"}, {ui->m_pActCfgRead, "m_pTlbCfgRead"},
-        {ui->m_pActCfgWrite, "m_pTlbCfgWrite"}, {ui->m_pActSMSRead, "m_pTlbSMSRead"},
+        {ui->m_pActOnline, "m_pTlbOnline"},      {ui->m_pActOffline, "m_pTlbOffline"},
+        {ui->m_pActCfgNew, "m_pTlbCfgNew"},      {ui->m_pActCfgOpen, "m_pTlbCfgOpen"},
+        {ui->m_pActCfgSave, "m_pTlbCfgSave"},    {ui->m_pActCfgRead, "m_pTlbCfgRead"},
+        {ui->m_pActCfgWrite, "m_pTlbCfgWrite"},  {ui->m_pActSMSRead, "m_pTlbSMSRead"},
         {ui->m_pActSMSSendAll, "m_pTlbSMSSend"},
     };
     const int images[] = {0, 1, 2, 3, 4, 5, 6, 9, 10};

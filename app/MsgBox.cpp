@@ -69,9 +69,7 @@ int Show(QWidget* parent, const QString& text, MbButtons buttons, MbIcon icon, c
     }
     QAbstractButton *yes = nullptr, *no = nullptr, *cancel = nullptr;
     switch (buttons) {
-    case MbButtons::Ok:
-        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-        break;
+    case MbButtons::Ok: box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole); break;
     case MbButtons::YesNo:
         yes = box.addButton(QStringLiteral("Ano"), QMessageBox::YesRole);
         no = box.addButton(QStringLiteral("Ne"), QMessageBox::NoRole);

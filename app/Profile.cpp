@@ -5,8 +5,7 @@
 #include "app/Bytes.h"
 #include "app/FileIO.h"
 
-CProfile::CProfile(int screenWidth, int screenHeight)
-    : m_screenWidth(screenWidth), m_screenHeight(screenHeight) {
+CProfile::CProfile(int screenWidth, int screenHeight) : m_screenWidth(screenWidth), m_screenHeight(screenHeight) {
     SetComDefaults();
     SetWndDefaults();
 }

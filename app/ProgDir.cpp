@@ -14,6 +14,4 @@ std::string GetProgramDir() {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string DataPath(const std::string& progDir, const std::string& name) {
-    return progDir + "/Data/" + name;
-}
+std::string DataPath(const std::string& progDir, const std::string& name) { return progDir + "/Data/" + name; }

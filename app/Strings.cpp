@@ -32,8 +32,9 @@ const std::unordered_map<int, const char*>& Table() {
         {109, "Opravdu chcete vybrané SMS odstranit?"},
         {110, "Soubor již existuje. Chcete jej přepsat (ano), nebo pokračovat v zápisu (ne)?"},
         {111, "Nejsou žádné SMS k odeslání."},
-        {112, "Seznam připojení je plný (100 položek). Odstraňte nepotřebné připojení "
-              "v nastavení komunikace."},
+        {112,
+         "Seznam připojení je plný (100 položek). Odstraňte nepotřebné připojení "
+         "v nastavení komunikace."},
         {200, "Nastala chyba sériové komunikace."},
         {201, "Nepodařilo se otevřít komunikační port."},
         {202, "Vypršel komunikační timeout."},

@@ -18,8 +18,7 @@ public:
 
     // Converts `in`; on an input sequence that cannot be converted, appends
     // `replacement` and skips `skip(in)` bytes.
-    template <class Skip>
-    std::string Run(std::string_view in, std::string_view replacement, Skip skip) {
+    template <class Skip> std::string Run(std::string_view in, std::string_view replacement, Skip skip) {
         std::string out;
         if (m_cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);

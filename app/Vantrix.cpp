@@ -1,8 +1,8 @@
 #include "app/Vantrix.h"
 
 #include "app/AppUI.h"
-#include "app/ProgDir.h"
 #include "app/Profile.h"
+#include "app/ProgDir.h"
 
 CVantrix::CVantrix(IAppUI& ui, CProfile& profile, std::string progDir)
     : m_devTime(GetLocalTime()),

@@ -55,8 +55,7 @@ int CAtChannel::Receive() {
     }
 }
 
-int CAtChannel::ParseFields(std::string_view answer, std::string_view prefix,
-                            std::string_view (&fields)[kMaxFields]) {
+int CAtChannel::ParseFields(std::string_view answer, std::string_view prefix, std::string_view (&fields)[kMaxFields]) {
     if (answer.substr(0, prefix.size()) != prefix) return -1;
     for (auto& f : fields) f = {};
     int index = 0;

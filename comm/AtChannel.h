@@ -33,8 +33,7 @@ public:
     // absent field stays empty-and-null (data() == nullptr). Returns -1 when the
     // answer does not start with the prefix, else the number of slots reached
     // (7 when a seventh field begins).
-    static int ParseFields(std::string_view answer, std::string_view prefix,
-                           std::string_view (&fields)[kMaxFields]);
+    static int ParseFields(std::string_view answer, std::string_view prefix, std::string_view (&fields)[kMaxFields]);
 
 private:
     IByteIO* m_io = nullptr;

@@ -11,12 +11,12 @@
 class IAppUI;
 
 enum ComMsgKind : int32_t {
-    CM_BEGIN = 2,       // cancel flag; value1 caption text id; value2 number of steps
-    CM_STEP = 3,        // value1 steps to add
-    CM_SET_POS = 4,     // value1 new position
-    CM_ERROR = 5,       // value1 result code; value2 command code of the last request frame (sent)
+    CM_BEGIN = 2,    // cancel flag; value1 caption text id; value2 number of steps
+    CM_STEP = 3,     // value1 steps to add
+    CM_SET_POS = 4,  // value1 new position
+    CM_ERROR = 5,    // value1 result code; value2 command code of the last request frame (sent)
     CM_END = 6,
-    CM_PIN_REFUSED = 7, // value1 CConnectDsc*; value2 set by the dialog: 1 new PIN confirmed (sent)
+    CM_PIN_REFUSED = 7,  // value1 CConnectDsc*; value2 set by the dialog: 1 new PIN confirmed (sent)
 };
 
 struct CComMsg {

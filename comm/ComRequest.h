@@ -6,15 +6,15 @@
 enum ComRequestKind : int32_t {
     REQ_QUIT = 0,
     REQ_CANCEL = 1,
-    REQ_CONNECT = 2,      // p1: 1 stay online (idle poll), 0 only for the requests that follow
-    REQ_DISCONNECT = 3,   // p1: 1 close the main window when the sequence ends
-    REQ_READ_CFG = 4,     // p1: CVantrixCfg*
-    REQ_WRITE_CFG = 5,    // p1: CVantrixCfg*
+    REQ_CONNECT = 2,     // p1: 1 stay online (idle poll), 0 only for the requests that follow
+    REQ_DISCONNECT = 3,  // p1: 1 close the main window when the sequence ends
+    REQ_READ_CFG = 4,    // p1: CVantrixCfg*
+    REQ_WRITE_CFG = 5,   // p1: CVantrixCfg*
     REQ_READ_STATE = 6,
     REQ_SET_OUTPUTS = 7,  // p1: mask, p2: levels
     REQ_SET_TIME = 8,     // p1: SysTime* holding the time to set
     REQ_READ_SMS = 9,
-    REQ_SEND_SMS = 10,    // p1: const int* ascending indices into the to-send list, p2: their number
+    REQ_SEND_SMS = 10,  // p1: const int* ascending indices into the to-send list, p2: their number
     REQ_READ_GPRS = 11,
     REQ_WRITE_GPRS = 12,
 };

@@ -17,7 +17,6 @@
 
 namespace {
 
-
 constexpr uint32_t kBlock = kMaxCfgBlock;
 
 // A request of `cmd` with `dataLen` data bytes after the header.
@@ -32,10 +31,7 @@ struct Request {
 struct Reply {
     uint8_t b[kBlock + 16];
     // The first n bytes as a fixed-size reply.
-    template <size_t N>
-    const uint8_t (&First() const)[N] {
-        return *reinterpret_cast<const uint8_t(*)[N]>(b);
-    }
+    template <size_t N> const uint8_t (&First() const)[N] { return *reinterpret_cast<const uint8_t(*)[N]>(b); }
     Reply() {
         std::memset(b, 0, sizeof b);
         FillHeader(b);
@@ -406,9 +402,8 @@ int CVantrixCom::WriteGprs() {
     const GprsApRec& rec = m_model.m_gprs;
     Begin(IDS_CAPTION_CONNECT + 10, true, 2);
     char cmd[CAtChannel::kBufferSize];
-    std::snprintf(cmd, sizeof cmd, "AT+CGDCONT=1,\"IP\",\"%s\",,%d,%d\r",
-                  bytes::FieldStr(rec.apn).c_str(), rec.dataCompression ? 1 : 0,
-                  rec.headerCompression ? 1 : 0);
+    std::snprintf(cmd, sizeof cmd, "AT+CGDCONT=1,\"IP\",\"%s\",,%d,%d\r", bytes::FieldStr(rec.apn).c_str(),
+                  rec.dataCompression ? 1 : 0, rec.headerCompression ? 1 : 0);
     int r = m_at.Send(cmd);
     if (r == 0) r = m_at.Receive();
     if (r != 0) return r;
@@ -417,8 +412,8 @@ int CVantrixCom::WriteGprs() {
     if (rec.defaultQos)
         std::snprintf(cmd, sizeof cmd, "AT+CGQREQ=1,0,0,0,0,0\r");
     else
-        std::snprintf(cmd, sizeof cmd, "AT+CGQREQ=1,%d,%d,%d,%d,%d\r", rec.precedence, rec.delay,
-                      rec.reliability, rec.peak, rec.mean);
+        std::snprintf(cmd, sizeof cmd, "AT+CGQREQ=1,%d,%d,%d,%d,%d\r", rec.precedence, rec.delay, rec.reliability,
+                      rec.peak, rec.mean);
     r = m_at.Send(cmd);
     if (r == 0) r = m_at.Receive();
     if (r != 0) return r;

@@ -8,8 +8,7 @@
 
 namespace {
 
-template <size_t N>
-void TakeText(char (&dst)[N], const uint8_t* src) {
+template <size_t N> void TakeText(char (&dst)[N], const uint8_t* src) {
     std::memcpy(dst, src, N);
     dst[N - 1] = 0;
 }
@@ -59,16 +58,15 @@ void ParseClock(const uint8_t (&reply)[kClockReplyLen], SysTime& out) {
 }
 
 bool SameLabel(const DevIdentity& a, const DevIdentity& b) {
-    return a.fwMajor == b.fwMajor && a.fwMinor == b.fwMinor && a.hwMajor == b.hwMajor &&
-           a.hwMinor == b.hwMinor && a.serial == b.serial && a.gprs == b.gprs &&
-           std::strcmp(a.imei, b.imei) == 0 && std::strcmp(a.name, b.name) == 0;
+    return a.fwMajor == b.fwMajor && a.fwMinor == b.fwMinor && a.hwMajor == b.hwMajor && a.hwMinor == b.hwMinor &&
+           a.serial == b.serial && a.gprs == b.gprs && std::strcmp(a.imei, b.imei) == 0 &&
+           std::strcmp(a.name, b.name) == 0;
 }
 
 bool SameGsm(const GsmStatus& a, const GsmStatus& b) {
-    return a.moduleState == b.moduleState && a.simState == b.simState && a.netReg == b.netReg &&
-           a.signal == b.signal && a.unauthorised == b.unauthorised && SameFloat(a.credit1, b.credit1) &&
-           SameFloat(a.credit2, b.credit2) && a.bts == b.bts &&
-           std::strcmp(a.operatorName, b.operatorName) == 0;
+    return a.moduleState == b.moduleState && a.simState == b.simState && a.netReg == b.netReg && a.signal == b.signal &&
+           a.unauthorised == b.unauthorised && SameFloat(a.credit1, b.credit1) && SameFloat(a.credit2, b.credit2) &&
+           a.bts == b.bts && std::strcmp(a.operatorName, b.operatorName) == 0;
 }
 
 bool SameIo(const IoState& a, const IoState& b) { return a.inputs == b.inputs && a.outputs == b.outputs; }

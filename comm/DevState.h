@@ -40,11 +40,11 @@ struct IoState {
 };
 
 // Reply sizes the PC keeps for the state commands.
-inline constexpr size_t kIdentityReplyLen = 8;   // 0x20
-inline constexpr size_t kLabelReplyLen = 170;    // 0x23
-inline constexpr size_t kGsmReplyLen = 37;       // 0x24
-inline constexpr size_t kIoReplyLen = 7;         // 0x26
-inline constexpr size_t kClockReplyLen = 10;     // 0x30
+inline constexpr size_t kIdentityReplyLen = 8;  // 0x20
+inline constexpr size_t kLabelReplyLen = 170;   // 0x23
+inline constexpr size_t kGsmReplyLen = 37;      // 0x24
+inline constexpr size_t kIoReplyLen = 7;        // 0x26
+inline constexpr size_t kClockReplyLen = 10;    // 0x30
 
 // The replies turned into the records: big-endian fields converted, texts cut
 // at the end of their field when they fill it. `out` keeps the fields a reply

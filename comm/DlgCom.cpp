@@ -28,8 +28,10 @@ void TFrmCom::RunModal() {
 }
 
 void TFrmCom::closeEvent(QCloseEvent* e) {
-    if (m_ended >= m_started) QDialog::closeEvent(e);
-    else e->ignore();
+    if (m_ended >= m_started)
+        QDialog::closeEvent(e);
+    else
+        e->ignore();
 }
 
 void TFrmCom::Cancel() { m_app.Model().m_com.PostRequest({REQ_CANCEL, 0, 0}); }
@@ -43,15 +45,11 @@ void TFrmCom::HandleComMsg(CComMsg* msg) {
         bar->setMaximum(std::max(0, msg->value2));
         bar->setValue(0);
         break;
-    case CM_STEP:
-        bar->setValue(int(std::min<intptr_t>(bar->maximum(), bar->value() + msg->value1)));
-        break;
-    case CM_SET_POS:
-        bar->setValue(int(std::min<intptr_t>(bar->maximum(), msg->value1)));
-        break;
+    case CM_STEP: bar->setValue(int(std::min<intptr_t>(bar->maximum(), bar->value() + msg->value1))); break;
+    case CM_SET_POS: bar->setValue(int(std::min<intptr_t>(bar->maximum(), msg->value1))); break;
     case CM_ERROR:
-        msgbox::Show(this, QString::fromStdString(ComErrorText(int(msg->value1), uint32_t(msg->value2))),
-                     MbButtons::Ok, MbIcon::Error, windowTitle());
+        msgbox::Show(this, QString::fromStdString(ComErrorText(int(msg->value1), uint32_t(msg->value2))), MbButtons::Ok,
+                     MbIcon::Error, windowTitle());
         break;
     case CM_END:
         ui->m_pLblCaption->setText(QString::fromUtf8(LoadStr(IDS_IDLE_CAPTION)));
@@ -66,8 +64,7 @@ void TFrmCom::HandleComMsg(CComMsg* msg) {
         msg->value2 = dsc && m_app.EditConnection(*dsc, true) == IDOK ? 1 : 0;
         break;
     }
-    default:
-        break;
+    default: break;
     }
     msg->done.store(1, std::memory_order_release);
 }

@@ -11,8 +11,7 @@ inline constexpr uint32_t kInfinite = 0xFFFFFFFF;
 
 class CEvent {
 public:
-    explicit CEvent(bool manualReset = false, bool initial = false)
-        : m_manual(manualReset), m_set(initial) {}
+    explicit CEvent(bool manualReset = false, bool initial = false) : m_manual(manualReset), m_set(initial) {}
 
     void Set() {
         {

@@ -37,8 +37,7 @@ public:
     enum Status { kMore, kGood, kBadChecksum };
 
     // minBytes: the fewest bytes (payload and checksum) a good frame holds.
-    CFrameReceiver(uint8_t* buf, size_t capacity, Unescape unescape = Unescape::Subtract,
-                   size_t minBytes = 1);
+    CFrameReceiver(uint8_t* buf, size_t capacity, Unescape unescape = Unescape::Subtract, size_t minBytes = 1);
 
     void Reset();
     Status Feed(uint8_t byte);
@@ -57,7 +56,7 @@ private:
     bool m_havePending = false;
     uint8_t m_pending = 0;  // the latest byte: the checksum if the frame ends now
     uint8_t m_sum = 0;
-    size_t m_count = 0;     // bytes of the frame so far, checksum included
+    size_t m_count = 0;  // bytes of the frame so far, checksum included
 };
 
 }  // namespace frame

@@ -12,22 +12,14 @@ struct TimingRow {
 };
 
 constexpr TimingRow kTimings[] = {
-    {CMD_IDENTITY, kDefaultTiming},
-    {CMD_PIN, {5000, 5000, 1}},
-    {CMD_END_SESSION, {2500, 2500, 1}},
-    {CMD_LABEL, kDefaultTiming},
-    {CMD_GSM, kDefaultTiming},
-    {CMD_SET_OUTPUTS, kDefaultTiming},
-    {CMD_READ_IO, kDefaultTiming},
-    {CMD_WRITE_CFG, {kMaxCfgBlock * 20, 6000, 3}},
-    {CMD_READ_CFG, kDefaultTiming},
-    {CMD_READ_SMS, kDefaultTiming},
-    {CMD_ACK_SMS, {3000, 6000, 1}},
-    {CMD_SUBMIT_SMS, kDefaultTiming},
-    {CMD_SMS_STATE, kDefaultTiming},
-    {CMD_READ_CLOCK, kDefaultTiming},
-    {CMD_SET_CLOCK, kDefaultTiming},
-    {CMD_LINK_CTL, kLinkOpenTiming},
+    {CMD_IDENTITY, kDefaultTiming},     {CMD_PIN, {5000, 5000, 1}},
+    {CMD_END_SESSION, {2500, 2500, 1}}, {CMD_LABEL, kDefaultTiming},
+    {CMD_GSM, kDefaultTiming},          {CMD_SET_OUTPUTS, kDefaultTiming},
+    {CMD_READ_IO, kDefaultTiming},      {CMD_WRITE_CFG, {kMaxCfgBlock * 20, 6000, 3}},
+    {CMD_READ_CFG, kDefaultTiming},     {CMD_READ_SMS, kDefaultTiming},
+    {CMD_ACK_SMS, {3000, 6000, 1}},     {CMD_SUBMIT_SMS, kDefaultTiming},
+    {CMD_SMS_STATE, kDefaultTiming},    {CMD_READ_CLOCK, kDefaultTiming},
+    {CMD_SET_CLOCK, kDefaultTiming},    {CMD_LINK_CTL, kLinkOpenTiming},
 };
 
 // A reply frame is at most a few hundred bytes. A line that streams bytes
@@ -83,8 +75,8 @@ int LinkReceive(IByteIO& io, uint8_t* reply, size_t capacity, uint32_t readMs) {
     return LINK_CHECKSUM;
 }
 
-int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity,
-                 uint32_t readMs, uint32_t writeMs, uint32_t tries) {
+int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs,
+                 uint32_t writeMs, uint32_t tries) {
     int result = LINK_TIMEOUT;
     for (uint32_t i = 0; i < (tries ? tries : 1); ++i) {
         result = LinkSend(io, req, len, writeMs, tries);

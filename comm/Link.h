@@ -92,8 +92,8 @@ int LinkReceive(IByteIO& io, uint8_t* reply, size_t capacity, uint32_t readMs);
 // Request and reply, retried on time-out and checksum errors; a refusal (a
 // non-zero acknowledge byte) gives 6 at once, a cancel 4 at once. The reply
 // buffer is not cleared: a short reply leaves what was there.
-int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity,
-                 uint32_t readMs, uint32_t writeMs, uint32_t tries);
+int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs,
+                 uint32_t writeMs, uint32_t tries);
 // The same with the defaults 3000 / 6000 / 3.
 int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity);
 inline int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity,

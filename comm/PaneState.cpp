@@ -16,8 +16,7 @@
 
 namespace {
 
-template <size_t N>
-QString Text(const char (&field)[N]) {
+template <size_t N> QString Text(const char (&field)[N]) {
     return QString::fromStdString(cp1250::ToUtf8(bytes::FieldStr(field)));
 }
 
@@ -63,7 +62,9 @@ void CPaneGSM::Load(int arg) {
     auto& u = *m_pFrm->ui;
     u.m_pTxtOperator->setText(Text(g.operatorName));
     // A state without a text shows an empty field.
-    auto state = [](int base, int value, int count) { return value >= 0 && value < count ? Str(base + value) : QString(); };
+    auto state = [](int base, int value, int count) {
+        return value >= 0 && value < count ? Str(base + value) : QString();
+    };
     u.m_pTxtGSMME->setText(state(IDS_GSM_STATE, g.moduleState, 5));
     u.m_pTxtSIM->setText(state(IDS_SIM_STATE, g.simState, 7));
     u.m_pTxtNet->setText(state(IDS_NET_STATE, g.netReg, 5));

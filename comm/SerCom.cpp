@@ -23,8 +23,8 @@ struct BaudRow {
 };
 
 constexpr BaudRow kBauds[] = {
-    {300, B300},     {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},
-    {9600, B9600},   {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
+    {300, B300},   {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},
+    {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
 };
 
 }  // namespace
@@ -49,8 +49,10 @@ std::string MapPortName(const std::string& name) {
         unsigned n = 0;
         bool digits = true;
         for (size_t i = 3; i < name.size() && digits; ++i) {
-            if (!std::isdigit(static_cast<unsigned char>(name[i])) || n > 100000) digits = false;
-            else n = n * 10 + unsigned(name[i] - '0');
+            if (!std::isdigit(static_cast<unsigned char>(name[i])) || n > 100000)
+                digits = false;
+            else
+                n = n * 10 + unsigned(name[i] - '0');
         }
         if (digits && n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
     }
@@ -147,10 +149,14 @@ int CSerCom::Transfer(Dir dir, uint8_t* buf, uint32_t n, uint32_t timeoutMs) {
     auto move = [&] {
         while (done < n) {
             ssize_t r = reading ? ::read(m_fd, buf + done, n - done) : ::write(m_fd, buf + done, n - done);
-            if (r > 0) done += uint32_t(r);
-            else if (r < 0 && errno == EINTR) continue;
-            else if (r == 0) return ended = true;
-            else return errno == EAGAIN || errno == EWOULDBLOCK;
+            if (r > 0)
+                done += uint32_t(r);
+            else if (r < 0 && errno == EINTR)
+                continue;
+            else if (r == 0)
+                return ended = true;
+            else
+                return errno == EAGAIN || errno == EWOULDBLOCK;
         }
         return true;
     };

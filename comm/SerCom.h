@@ -64,8 +64,8 @@ private:
     void Log(Dir dir, const uint8_t* buf, uint32_t n);
 
     int m_fd = -1;
-    bool m_ownsSettings = false;        // opened here (not attached): exclusivity to release
-    std::atomic<int> m_cancelFd{-1};    // eventfd, read by Cancel() on any thread
+    bool m_ownsSettings = false;      // opened here (not attached): exclusivity to release
+    std::atomic<int> m_cancelFd{-1};  // eventfd, read by Cancel() on any thread
     int m_logFd = -1;
     bool m_writeHeaderDue = false;
     bool m_readHeaderDue = false;

@@ -7,9 +7,7 @@
 #include "app/Vantrix.h"
 #include "comm/Link.h"
 
-CVantrixCom::CVantrixCom(CVantrix& model, IAppUI& ui) : m_model(model), m_msgs(ui) {
-    m_at.SetIO(&m_ser);
-}
+CVantrixCom::CVantrixCom(CVantrix& model, IAppUI& ui) : m_model(model), m_msgs(ui) { m_at.SetIO(&m_ser); }
 
 CVantrixCom::~CVantrixCom() { Stop(); }
 
@@ -92,8 +90,7 @@ void CVantrixCom::RunSequence() {
         int result = Dispatch(req);
         if (result != 0) {
             if (result != DR_SILENT) m_msgs.Send(CM_ERROR, result, int32_t(m_lastCommand));
-            bool retryable = result != DR_PORT && result != DR_CANCEL && result != DR_BLOCKED &&
-                             result != DR_SILENT;
+            bool retryable = result != DR_PORT && result != DR_CANCEL && result != DR_BLOCKED && result != DR_SILENT;
             if (retryable && ui.MessageBox(LoadStr(IDS_QUERY_RETRY), MbButtons::YesNo, MbIcon::Question) == IDYES)
                 continue;
             if (req.kind == REQ_CONNECT) {
@@ -119,8 +116,7 @@ void CVantrixCom::RunSequence() {
 
 int CVantrixCom::Dispatch(const CComRequest& req) {
     switch (req.kind) {
-    case REQ_CANCEL:
-        return 0;
+    case REQ_CANCEL: return 0;
     case REQ_CONNECT:
         if (!m_linkOpen) {
             int r = OpenLink();
@@ -132,26 +128,16 @@ int CVantrixCom::Dispatch(const CComRequest& req) {
         m_pollPhase = 0;
         return r;
     }
-    case REQ_READ_CFG:
-        return ReadConfig(*reinterpret_cast<CVantrixCfg*>(req.p1));
-    case REQ_WRITE_CFG:
-        return WriteConfig(*reinterpret_cast<CVantrixCfg*>(req.p1));
-    case REQ_READ_STATE:
-        return ReadState();
-    case REQ_SET_OUTPUTS:
-        return SetOutputs(uint8_t(req.p1), uint8_t(req.p2));
-    case REQ_SET_TIME:
-        return SetTime(*reinterpret_cast<const SysTime*>(req.p1));
-    case REQ_READ_SMS:
-        return ReadSms();
-    case REQ_SEND_SMS:
-        return SendSms(reinterpret_cast<const int*>(req.p1), int(req.p2));
-    case REQ_READ_GPRS:
-        return ReadGprs();
-    case REQ_WRITE_GPRS:
-        return WriteGprs();
-    default:
-        return 0;  // no such request is posted
+    case REQ_READ_CFG: return ReadConfig(*reinterpret_cast<CVantrixCfg*>(req.p1));
+    case REQ_WRITE_CFG: return WriteConfig(*reinterpret_cast<CVantrixCfg*>(req.p1));
+    case REQ_READ_STATE: return ReadState();
+    case REQ_SET_OUTPUTS: return SetOutputs(uint8_t(req.p1), uint8_t(req.p2));
+    case REQ_SET_TIME: return SetTime(*reinterpret_cast<const SysTime*>(req.p1));
+    case REQ_READ_SMS: return ReadSms();
+    case REQ_SEND_SMS: return SendSms(reinterpret_cast<const int*>(req.p1), int(req.p2));
+    case REQ_READ_GPRS: return ReadGprs();
+    case REQ_WRITE_GPRS: return WriteGprs();
+    default: return 0;  // no such request is posted
     }
 }
 
@@ -173,8 +159,8 @@ void CVantrixCom::IdlePoll() {
     }
 }
 
-int CVantrixCom::Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs,
-                     uint32_t writeMs, uint32_t tries) {
+int CVantrixCom::Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs, uint32_t writeMs,
+                     uint32_t tries) {
     m_lastCommand = req[1];
     return LinkTransact(m_ser, req, len, reply, capacity, readMs, writeMs, tries);
 }

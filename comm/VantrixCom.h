@@ -92,8 +92,8 @@ private:
     void Pause(uint32_t ms);
 
     // One link transaction; remembers the command code for error reports.
-    int Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs,
-            uint32_t writeMs, uint32_t tries);
+    int Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs, uint32_t writeMs,
+            uint32_t tries);
     int Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t tries = 3);
     int Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, const CmdTiming& t) {
         return Txn(req, len, reply, capacity, t.readMs, t.writeMs, t.tries);

@@ -9,13 +9,13 @@
 
 #pragma pack(push, 1)
 
-struct CreditRec {             // 14 bytes
-    uint8_t mode;              // 0 do not check, 1 credit on the SIM, 2 query by calling `code`
+struct CreditRec {  // 14 bytes
+    uint8_t mode;   // 0 do not check, 1 credit on the SIM, 2 query by calling `code`
     char code[9];
     float min_value;
 };
 
-struct AlarmRec {              // 165 bytes
+struct AlarmRec {  // 165 bytes
     char call_number[21];
     char sms1_number[21];
     char sms2_number[21];
@@ -23,11 +23,11 @@ struct AlarmRec {              // 165 bytes
     uint8_t melody;
 };
 
-struct CallRec {               // 183 bytes
+struct CallRec {  // 183 bytes
     char direction_completion[8];
-    char denied_code[8];       // code used for directions that are not allowed
-    char directions[16][8];    // allowed directions, an empty text leaves the slot free
-    uint8_t direction_sim[16]; // 0 any SIM, 1 SIM 1, 2 SIM 2
+    char denied_code[8];        // code used for directions that are not allowed
+    char directions[16][8];     // allowed directions, an empty text leaves the slot free
+    uint8_t direction_sim[16];  // 0 any SIM, 1 SIM 1, 2 SIM 2
     uint8_t reserved1[8];
     uint8_t sim_flags[2];      // bit 0 active, bit 1 default
     uint8_t sim_melody[2];     // melody when switching to the SIM
@@ -42,31 +42,31 @@ struct CallRec {               // 183 bytes
     uint8_t reserved2[2];
 };
 
-struct MonthlyCallRec {        // 22 bytes
+struct MonthlyCallRec {  // 22 bytes
     char number[21];
     uint8_t melody;
 };
 
-struct RenumEntry {            // 43 bytes
+struct RenumEntry {  // 43 bytes
     char input_prefix[21];
     char result[21];
-    uint8_t mode;              // 0 substitute, 1 additional, 255 empty entry
+    uint8_t mode;  // 0 substitute, 1 additional, 255 empty entry
 };
 
-struct RenumBlock {            // 218 bytes
-    uint8_t enabled;           // 1 enabled
+struct RenumBlock {   // 218 bytes
+    uint8_t enabled;  // 1 enabled
     uint8_t dtmf_delay;
-    uint8_t dtmf_length;       // 3..10
+    uint8_t dtmf_length;  // 3..10
     RenumEntry entries[5];
 };
 
-struct CfgImage {              // 2062 bytes
-    uint8_t rs232_speed;       // index into 300..115200 Bd
+struct CfgImage {         // 2062 bytes
+    uint8_t rs232_speed;  // index into 300..115200 Bd
     uint8_t rs232_flow_control;
-    uint8_t ring_indication;   // bit 0 voice, 1 data, 2 fax, 3 "+CRING" format, 4 CLIP
+    uint8_t ring_indication;  // bit 0 voice, 1 data, 2 fax, 3 "+CRING" format, 4 CLIP
     char sim_pin[2][9];
     uint8_t remote_access;
-    uint8_t sms_handling;      // 0 delete, 1 pass to RS232, 2 forward
+    uint8_t sms_handling;  // 0 delete, 1 pass to RS232, 2 forward
     char sms_forward_number[21];
     CreditRec credit[2];
     char info_sms_number[21];
@@ -82,22 +82,20 @@ struct CfgImage {              // 2062 bytes
 
 #pragma pack(pop)
 
-static_assert(sizeof(CreditRec) == 14 && offsetof(CreditRec, code) == 1 &&
-              offsetof(CreditRec, min_value) == 10);
+static_assert(sizeof(CreditRec) == 14 && offsetof(CreditRec, code) == 1 && offsetof(CreditRec, min_value) == 10);
 static_assert(sizeof(AlarmRec) == 165 && offsetof(AlarmRec, sms1_number) == 21 &&
               offsetof(AlarmRec, sms2_number) == 42 && offsetof(AlarmRec, sms_text) == 63 &&
               offsetof(AlarmRec, melody) == 164);
-static_assert(sizeof(CallRec) == 183 && offsetof(CallRec, denied_code) == 8 &&
-              offsetof(CallRec, directions) == 16 && offsetof(CallRec, direction_sim) == 144 &&
-              offsetof(CallRec, reserved1) == 160 && offsetof(CallRec, sim_flags) == 168 &&
-              offsetof(CallRec, sim_melody) == 170 && offsetof(CallRec, ring_after_init) == 172 &&
-              offsetof(CallRec, dial_delay) == 173 && offsetof(CallRec, dial_wait) == 174 &&
-              offsetof(CallRec, lookup_time) == 175 && offsetof(CallRec, max_digits) == 176 &&
-              offsetof(CallRec, dial_tone) == 177 && offsetof(CallRec, programming_char) == 179 &&
-              offsetof(CallRec, tariff) == 180 && offsetof(CallRec, reserved2) == 181);
+static_assert(sizeof(CallRec) == 183 && offsetof(CallRec, denied_code) == 8 && offsetof(CallRec, directions) == 16 &&
+              offsetof(CallRec, direction_sim) == 144 && offsetof(CallRec, reserved1) == 160 &&
+              offsetof(CallRec, sim_flags) == 168 && offsetof(CallRec, sim_melody) == 170 &&
+              offsetof(CallRec, ring_after_init) == 172 && offsetof(CallRec, dial_delay) == 173 &&
+              offsetof(CallRec, dial_wait) == 174 && offsetof(CallRec, lookup_time) == 175 &&
+              offsetof(CallRec, max_digits) == 176 && offsetof(CallRec, dial_tone) == 177 &&
+              offsetof(CallRec, programming_char) == 179 && offsetof(CallRec, tariff) == 180 &&
+              offsetof(CallRec, reserved2) == 181);
 static_assert(sizeof(MonthlyCallRec) == 22 && offsetof(MonthlyCallRec, melody) == 21);
-static_assert(sizeof(RenumEntry) == 43 && offsetof(RenumEntry, result) == 21 &&
-              offsetof(RenumEntry, mode) == 42);
+static_assert(sizeof(RenumEntry) == 43 && offsetof(RenumEntry, result) == 21 && offsetof(RenumEntry, mode) == 42);
 static_assert(sizeof(RenumBlock) == 218 && offsetof(RenumBlock, dtmf_delay) == 1 &&
               offsetof(RenumBlock, dtmf_length) == 2 && offsetof(RenumBlock, entries) == 3);
 static_assert(sizeof(CfgImage) == 2062);

@@ -85,6 +85,8 @@ constexpr uint16_t kHeader = 6;
 constexpr uint16_t kCredit1 = 44 + 10;  // native offsets of the two credit minimum values
 constexpr uint16_t kCredit2 = 58 + 10;
 
+// The tables keep their columns.
+// clang-format off
 // Fields common to both device layouts up to the alarms.
 #define VTX_FIELDS_HEAD(resetDev, resetSize, lowDev, lowSize)                                  \
     {0, 6, 3, 3, false}, {3, 9, 9, 9, true}, {12, 18, 9, 9, true}, {21, 27, 1, 1, false},       \
@@ -119,6 +121,7 @@ constexpr FieldMap kLayout2[] = {
 
 #undef VTX_ALARM2
 #undef VTX_FIELDS_HEAD
+// clang-format on
 
 // The big-endian fields of a device buffer: the layout number and both
 // credit minimum values.
@@ -129,8 +132,7 @@ void SwapDeviceFields(uint8_t* buf) {
 }
 
 template <size_t N>
-void ExportFields(const FieldMap (&map)[N], int16_t layout, uint32_t size, const CfgImage& img,
-                  uint8_t* buf) {
+void ExportFields(const FieldMap (&map)[N], int16_t layout, uint32_t size, const CfgImage& img, uint8_t* buf) {
     auto src = reinterpret_cast<const uint8_t*>(&img);
     std::memset(buf, 0, size);
     std::memcpy(buf, &layout, 2);  // little-endian here, turned around below
@@ -146,8 +148,7 @@ void ExportFields(const FieldMap (&map)[N], int16_t layout, uint32_t size, const
     SwapDeviceFields(buf);
 }
 
-template <size_t N>
-void ImportFields(const FieldMap (&map)[N], uint8_t* buf, CfgImage& img) {
+template <size_t N> void ImportFields(const FieldMap (&map)[N], uint8_t* buf, CfgImage& img) {
     SwapDeviceFields(buf);
     auto dst = reinterpret_cast<uint8_t*>(&img);
     for (const auto& f : map) {

@@ -77,20 +77,17 @@ void CutMemo(QPlainTextEdit* memo, int bytes) {
 
 constexpr char kKeepByte[] = "vtxKeepByte";
 
-template <class W>
-void TrackValue(W* w) {
+template <class W> void TrackValue(W* w) {
     QObject::connect(w, &W::valueChanged, w, [w] { w->setProperty(kKeepByte, QVariant()); });
 }
 
-template <class W>
-void LoadValue(W* w, int value) {
+template <class W> void LoadValue(W* w, int value) {
     w->setProperty(kKeepByte, QVariant());
     w->setValue(value);
     if (w->value() != value) w->setProperty(kKeepByte, true);
 }
 
-template <class W>
-void StoreValue(const W* w, uint8_t& field) {
+template <class W> void StoreValue(const W* w, uint8_t& field) {
     if (!w->property(kKeepByte).isValid()) field = uint8_t(w->value());
 }
 

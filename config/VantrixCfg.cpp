@@ -14,8 +14,7 @@ bool ReadBlock(const std::string& path, CVtxCfgDataMng& data) {
     CInFile f(path);
     if (!f.IsOpen()) return false;
     uint8_t head[4];
-    if (!f.ReadExact(head, 4) || int32_t(bytes::GetLE32(head)) != CVantrixCfg::kFileVersion)
-        return false;
+    if (!f.ReadExact(head, 4) || int32_t(bytes::GetLE32(head)) != CVantrixCfg::kFileVersion) return false;
     if (!f.ReadExact(head, 4)) return false;
     uint8_t* buf = data.SelectLayout(int32_t(bytes::GetLE32(head)));
     if (!buf) return false;
@@ -50,8 +49,7 @@ bool CVantrixCfg::StoreFile(const std::string& path) {
     bytes::PutLE32(head, uint32_t(kFileVersion));
     bytes::PutLE32(head + 4, uint32_t(LAYOUT_NATIVE));
     CAtomicFile f(path);
-    if (!f.Create() || !f.Write(head, sizeof head) || !f.Write(m_data.GetData(), kNativeSize) ||
-        !f.Commit()) {
+    if (!f.Create() || !f.Write(head, sizeof head) || !f.Write(m_data.GetData(), kNativeSize) || !f.Commit()) {
         m_ui.MessageBox(LoadStr(IDS_CFG_SAVE_ERROR), MbButtons::Ok, MbIcon::Error);
         return false;
     }

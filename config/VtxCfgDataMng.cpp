@@ -26,8 +26,7 @@ const LayoutDesc* CVtxCfgDataMng::GetLayout() const {
 
 void CVtxCfgDataMng::ExportImage() {
     const LayoutDesc* layout = GetLayout();
-    if (layout && layout->exportImage && m_capacity >= layout->size)
-        layout->exportImage(m_image, m_buffer.get());
+    if (layout && layout->exportImage && m_capacity >= layout->size) layout->exportImage(m_image, m_buffer.get());
 }
 
 void CVtxCfgDataMng::ImportImage() {

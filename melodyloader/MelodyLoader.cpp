@@ -120,15 +120,17 @@ std::string ReadPortName(std::FILE* in) {
     std::string name;
     if (std::fgets(buf, sizeof buf, in)) {
         name = buf;
-        if (!name.empty() && name.back() == '\n') name.pop_back();
-        else if (name.size() == kMaxPortName) SkipLine(in);  // longer than the buffer
+        if (!name.empty() && name.back() == '\n')
+            name.pop_back();
+        else if (name.size() == kMaxPortName)
+            SkipLine(in);  // longer than the buffer
         if (!name.empty() && name.back() == '\r') name.pop_back();
     }
     return name.empty() ? "COM1" : name;
 }
 
-int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE* out,
-                    const uint8_t* image, size_t imageSize) {
+int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE* out, const uint8_t* image,
+                    size_t imageSize) {
     std::fputs("Music Downloader, version 1.01\n\n", out);
     std::fputs("Select serial port connecting to device [Enter = COM1] : ", out);
     std::fflush(out);
@@ -140,14 +142,9 @@ int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE*
     if (argc >= 2) {
         std::fprintf(out, "Download %s file via %s...\n", argv[1], portName.c_str());
         switch (file.Open(argv[1])) {
-        case CFileSource::kOpened:
-            break;
-        case CFileSource::kCannotOpen:
-            std::fputs("File can not be open\n", out);
-            return 1;
-        case CFileSource::kTooLarge:
-            std::fputs("File is too large\n", out);
-            return 1;
+        case CFileSource::kOpened: break;
+        case CFileSource::kCannotOpen: std::fputs("File can not be open\n", out); return 1;
+        case CFileSource::kTooLarge: std::fputs("File is too large\n", out); return 1;
         }
         source = &file;
     } else {

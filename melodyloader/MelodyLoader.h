@@ -13,8 +13,8 @@
 namespace melody {
 
 inline constexpr int kCheckAttempts = 5;
-inline constexpr int kCheckFrames = 3;   // reply frames read per check attempt
-inline constexpr int kBlockPasses = 3;   // the first block gets 3 tries, every later one 2
+inline constexpr int kCheckFrames = 3;  // reply frames read per check attempt
+inline constexpr int kBlockPasses = 3;  // the first block gets 3 tries, every later one 2
 
 // Where the image comes from: the built-in image or a file.
 class IMelodySource {
@@ -69,7 +69,7 @@ std::string ReadPortName(std::FILE* in);
 
 // The whole dialogue. `image` is the built-in melody image. Returns the exit
 // status: 0 when the download completed, 1 otherwise.
-int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE* out,
-                    const uint8_t* image, size_t imageSize);
+int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE* out, const uint8_t* image,
+                    size_t imageSize);
 
 }  // namespace melody

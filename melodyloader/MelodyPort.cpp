@@ -37,8 +37,10 @@ std::string MelodyPortPath(const std::string& name) {
         unsigned n = 0;
         bool digits = true;
         for (size_t i = 3; i < name.size() && digits; ++i) {
-            if (!std::isdigit(static_cast<unsigned char>(name[i])) || n > 100000) digits = false;
-            else n = n * 10 + unsigned(name[i] - '0');
+            if (!std::isdigit(static_cast<unsigned char>(name[i])) || n > 100000)
+                digits = false;
+            else
+                n = n * 10 + unsigned(name[i] - '0');
         }
         if (digits && n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
     }
@@ -150,13 +152,9 @@ IMelodyLink::Rx CMelodyPort::Receive(uint8_t* buf, size_t capacity, size_t& len)
         if (r == 0) return kTimeout;
         if (r < 0) return kIoError;
         switch (rx.Feed(b)) {
-        case frame::CFrameReceiver::kMore:
-            break;
-        case frame::CFrameReceiver::kGood:
-            len = rx.PayloadLen();
-            return kFrame;
-        case frame::CFrameReceiver::kBadChecksum:
-            return kBadFrame;
+        case frame::CFrameReceiver::kMore: break;
+        case frame::CFrameReceiver::kGood: len = rx.PayloadLen(); return kFrame;
+        case frame::CFrameReceiver::kBadChecksum: return kBadFrame;
         }
     }
     return kBadFrame;

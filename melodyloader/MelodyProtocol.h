@@ -24,15 +24,14 @@ inline constexpr size_t kBlockSize = 128;
 inline constexpr size_t kCheckRequestLen = 4;
 inline constexpr size_t kWriteHeaderLen = 7;  // 80 01 00 00, address LE16, n
 inline constexpr size_t kMaxRequestLen = kWriteHeaderLen + kBlockSize;
-inline constexpr size_t kReplyLen = 4;        // C0, command, (not examined), acknowledge
-inline constexpr size_t kMaxFrameLen = 516;   // an encoded frame never takes more
+inline constexpr size_t kReplyLen = 4;         // C0, command, (not examined), acknowledge
+inline constexpr size_t kMaxFrameLen = 516;    // an encoded frame never takes more
 inline constexpr size_t kReplyCapacity = 256;  // reply bytes kept; the rest is only summed
 
 // Constants of the device protocol: the device undoes the scrambling with the
 // same two tables.
 inline constexpr uint8_t ScrambleTable16[16] = {
-    0x5A, 0xC3, 0x1E, 0x87, 0x3D, 0xF0, 0x69, 0xB2,
-    0x04, 0x9F, 0x76, 0xE1, 0x2B, 0x48, 0xD5, 0x6C,
+    0x5A, 0xC3, 0x1E, 0x87, 0x3D, 0xF0, 0x69, 0xB2, 0x04, 0x9F, 0x76, 0xE1, 0x2B, 0x48, 0xD5, 0x6C,
 };
 inline constexpr uint8_t ScrambleTable7[7] = {0xA7, 0x13, 0x5E, 0xC9, 0x30, 0x8B, 0xF4};
 

@@ -6,6 +6,5 @@
 #include "melodyloader/MelodyLoader.h"
 
 int main(int argc, char** argv) {
-    return melody::RunMelodyLoader(argc, argv, stdin, stdout, melody::kMelodyImage,
-                                   melody::kMelodyImageSize);
+    return melody::RunMelodyLoader(argc, argv, stdin, stdout, melody::kMelodyImage, melody::kMelodyImageSize);
 }

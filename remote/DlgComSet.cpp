@@ -20,7 +20,8 @@ namespace {
 // The COM names the program has always offered, then the serial ports this
 // machine has (as names the transport takes: "ttyUSB0" is /dev/ttyUSB0).
 QStringList PortItems() {
-    QStringList items = {QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"), QStringLiteral("COM4")};
+    QStringList items = {QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
+                         QStringLiteral("COM4")};
     QStringList found;
     for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
         const QString name = port.portName();
@@ -71,8 +72,10 @@ void TFrmComSet::Fill() {
     port->addItems(PortItems());
     const QString name = FromAnsi(m_app.Profile().PortName());
     const int item = port->findText(name);
-    if (item >= 0) port->setCurrentIndex(item);
-    else port->setEditText(name);
+    if (item >= 0)
+        port->setCurrentIndex(item);
+    else
+        port->setEditText(name);
 
     ui->m_pChbLog->setChecked(com.logTraffic != 0);
 
@@ -82,8 +85,10 @@ void TFrmComSet::Fill() {
     const CConnectDscMng& conns = m_app.Model().m_com.Connections();
     ui->m_pLsbConnect->clear();
     for (int i = 0; i < conns.Count(); ++i) ui->m_pLsbConnect->addItem(FromAnsi(conns.Get(i)->Number()));
-    if (conns.SelectedEntry()) ui->m_pLsbConnect->setCurrentRow(conns.selectedIndex);
-    else ui->m_pLsbConnect->clearSelection();
+    if (conns.SelectedEntry())
+        ui->m_pLsbConnect->setCurrentRow(conns.selectedIndex);
+    else
+        ui->m_pLsbConnect->clearSelection();
     UpdateConnectButtons();
 }
 
@@ -129,12 +134,16 @@ void TFrmComSet::DeleteConnection() {
     conns.Remove(row);
     // The list's own selection must keep naming the entry it named: a later
     // Storno would otherwise leave the next connect calling its neighbour.
-    if (conns.selectedIndex == row) conns.selectedIndex = -1;
-    else if (conns.selectedIndex > row) --conns.selectedIndex;
+    if (conns.selectedIndex == row)
+        conns.selectedIndex = -1;
+    else if (conns.selectedIndex > row)
+        --conns.selectedIndex;
     delete ui->m_pLsbConnect->takeItem(row);
     const int count = ui->m_pLsbConnect->count();
-    if (count > 0) ui->m_pLsbConnect->setCurrentRow(std::min(row, count - 1));
-    else ui->m_pLsbConnect->clearSelection();
+    if (count > 0)
+        ui->m_pLsbConnect->setCurrentRow(std::min(row, count - 1));
+    else
+        ui->m_pLsbConnect->clearSelection();
     UpdateConnectButtons();
 }
 

@@ -29,7 +29,8 @@ void TFrmModemProps::Fill(const ModemProps& props, int result) {
     ui->m_pTxtName->setText(FromAnsi(props.name));
     ui->m_pTxtPath->setText(QString::fromStdString(props.path));
     QString device = QString::fromStdString(props.device);
-    if (!props.present) device = device.isEmpty() ? QStringLiteral("(nenalezeno)") : device + QStringLiteral(" (nenalezeno)");
+    if (!props.present)
+        device = device.isEmpty() ? QStringLiteral("(nenalezeno)") : device + QStringLiteral(" (nenalezeno)");
     ui->m_pTxtDevice->setText(device);
     QString info;
     if (result == 0) {

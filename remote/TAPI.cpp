@@ -67,8 +67,8 @@ std::string UpperTrimmed(std::string_view s) {
 // DTR and RTS up, DTR down when the last descriptor closes.
 int OpenModemPort(const std::string& path, int& fd) {
     fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT || errno == ENXIO || errno == ENODEV ? LINEERR_NODEVICE
-                                                                             : LINEERR_RESOURCEUNAVAIL;
+    if (fd < 0)
+        return errno == ENOENT || errno == ENXIO || errno == ENODEV ? LINEERR_NODEVICE : LINEERR_RESOURCEUNAVAIL;
     ::ioctl(fd, TIOCEXCL);
     struct termios t;
     if (::tcgetattr(fd, &t) != 0) {  // not a terminal
@@ -272,9 +272,7 @@ public:
         if (m_deadline < 0 || now < m_deadline) return;
         m_deadline = -1;
         switch (m_phase) {
-        case Phase::Init:
-            FailRequest(q);
-            break;
+        case Phase::Init: FailRequest(q); break;
         case Phase::DropDtr:
             // The modem does not follow DTR: hang up with commands.
             {
@@ -293,11 +291,8 @@ public:
             SendHangup(q);
             break;
         case Phase::DropAbort:
-        case Phase::DropHangup:
-            FinishDrop(q);
-            break;
-        default:
-            break;
+        case Phase::DropHangup: FinishDrop(q); break;
+        default: break;
         }
     }
 
@@ -412,15 +407,12 @@ private:
         struct pollfd p = {m_fd, POLLIN, 0};
         if (::poll(&p, 1, kLineFeedMs) <= 0 || !(p.revents & POLLIN)) return;
         uint8_t lf;
-        while (::read(m_fd, &lf, 1) < 0 && errno == EINTR) {
-        }
+        while (::read(m_fd, &lf, 1) < 0 && errno == EINTR) {}
     }
 
     void PortLost(Queue& q) {
         switch (m_phase) {
-        case Phase::Init:
-            FailRequest(q);
-            break;
+        case Phase::Init: FailRequest(q); break;
         case Phase::Dialling:
             m_phase = Phase::Ended;
             m_deadline = -1;
@@ -465,11 +457,12 @@ private:
             if (r == ModemResult::Ok || r == ModemResult::NoCarrier || r == ModemResult::Error) FinishDrop(q);
             break;
         case Phase::DropEscape:
-            if (r == ModemResult::Ok) SendHangup(q);
-            else if (r == ModemResult::NoCarrier) FinishDrop(q);  // the far end was quicker
+            if (r == ModemResult::Ok)
+                SendHangup(q);
+            else if (r == ModemResult::NoCarrier)
+                FinishDrop(q);  // the far end was quicker
             break;
-        default:
-            break;
+        default: break;
         }
     }
 
@@ -641,8 +634,10 @@ private:
     }
     void SetBusy(uint32_t d, bool busy) {
         std::lock_guard lock(m_busyMutex);
-        if (busy) m_busy.insert(d);
-        else m_busy.erase(d);
+        if (busy)
+            m_busy.insert(d);
+        else
+            m_busy.erase(d);
     }
 
     const std::vector<ModemEntry> m_devices;

@@ -210,11 +210,11 @@ struct CModemInf {
 
 // What the properties dialog of a modem shows.
 struct ModemProps {
-    std::string name;                // as listed (Windows-1250)
-    std::string path;                // what is opened: the link or device entry
-    std::string device;              // where it leads; empty when that cannot be told
-    bool present = false;            // the device exists
-    std::vector<std::string> info;   // the modem's answer to ATI, line by line (Windows-1250)
+    std::string name;               // as listed (Windows-1250)
+    std::string path;               // what is opened: the link or device entry
+    std::string device;             // where it leads; empty when that cannot be told
+    bool present = false;           // the device exists
+    std::vector<std::string> info;  // the modem's answer to ATI, line by line (Windows-1250)
 };
 
 class CTAPIMng {

@@ -194,8 +194,8 @@ std::string CSMS::CounterText(size_t len) {
 
 std::string CSMS::TimeText() const {
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d  %d.%d.%d", m_Time[3], m_Time[4], m_Time[5],
-                  m_Time[0], m_Time[1], m_Time[2] + 2000);
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d  %d.%d.%d", m_Time[3], m_Time[4], m_Time[5], m_Time[0], m_Time[1],
+                  m_Time[2] + 2000);
     return buf;
 }
 

@@ -82,9 +82,7 @@ public:
     int GetSegmentCount() const { return SegmentCount(GetTextLen()); }
 
     bool IsNew() const { return (m_dwState & SMS_STATE_NEW) != 0; }
-    void SetNew(bool isNew) {
-        m_dwState = isNew ? (m_dwState | SMS_STATE_NEW) : (m_dwState & ~SMS_STATE_NEW);
-    }
+    void SetNew(bool isNew) { m_dwState = isNew ? (m_dwState | SMS_STATE_NEW) : (m_dwState & ~SMS_STATE_NEW); }
     int GetList() const { return int(m_dwState & SMS_STATE_LIST); }
     void SetList(int list) { m_dwState = (m_dwState & SMS_STATE_NEW) | (uint32_t(list) & SMS_STATE_LIST); }
 

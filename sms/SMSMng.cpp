@@ -60,8 +60,7 @@ void CSMSMng::Clear(int list) {
 }
 
 int CSMSMng::Move(int index, int from, int to) {
-    if (!ValidList(from) || !ValidList(to) || from == to || index < 0 ||
-        index >= int(m_lists[from].size()))
+    if (!ValidList(from) || !ValidList(to) || from == to || index < 0 || index >= int(m_lists[from].size()))
         return SMS_ERR_ARG;
     CSMS* sms = m_lists[from][size_t(index)].get();
     const int r = Add(sms, to, true);
@@ -125,8 +124,8 @@ int CSMSMng::ShownList() const {
 
 void CSMSMng::UpdateListLabel(int list) {
     if (!ValidList(list)) return;
-    m_ui.SetListLabel(list, std::string(LoadStr(IDS_LIST_RECEIVED + list)) + " (" +
-                                std::to_string(GetCount(list)) + ")");
+    m_ui.SetListLabel(list,
+                      std::string(LoadStr(IDS_LIST_RECEIVED + list)) + " (" + std::to_string(GetCount(list)) + ")");
 }
 
 int CSMSMng::AddSMS(CSMS* sms, int list, bool takeOwnership) {
@@ -301,8 +300,7 @@ void CSMSMng::ExportSMS(int kind) {
     if (ok) {
         const bool overwrite =
             m_ui.MessageBox(LoadStr(IDS_QUERY_OVERWRITE), MbButtons::YesNo, MbIcon::Question) == IDYES;
-        ok = overwrite ? ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0
-                       : ::lseek(fd, 0, SEEK_END) >= 0;
+        ok = overwrite ? ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0 : ::lseek(fd, 0, SEEK_END) >= 0;
     } else {
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         ok = fd >= 0;

@@ -28,8 +28,9 @@ Sample RunOnce() {
     if (!peer.Start()) return s;
     ProgramRun run = RunProgram({MELODYLOADER}, peer.SlavePath() + "\n\n");
     peer.Stop();
-    s.completed = run.status == 0 && peer.Server().Memory() ==
-        std::vector<uint8_t>(melody::kMelodyImage, melody::kMelodyImage + melody::kMelodyImageSize);
+    s.completed = run.status == 0 &&
+                  peer.Server().Memory() ==
+                      std::vector<uint8_t>(melody::kMelodyImage, melody::kMelodyImage + melody::kMelodyImageSize);
     s.process = run.seconds;
     s.window = std::chrono::duration<double>(peer.LastOut() - peer.FirstIn()).count();
     s.in = peer.BytesIn();
@@ -52,8 +53,7 @@ int main() {
                 (unsigned long long)m.out);
     std::printf("  wire time              %8.1f ms\n", m.wire * 1000);
     std::printf("  first byte to last     %8.1f ms   measured / wire = %.3f\n", m.window * 1000, m.window / m.wire);
-    std::printf("  whole process          %8.1f ms   measured / wire = %.3f\n", m.process * 1000,
-                m.process / m.wire);
+    std::printf("  whole process          %8.1f ms   measured / wire = %.3f\n", m.process * 1000, m.process / m.wire);
     int done = int(std::count_if(samples.begin(), samples.end(), [](const Sample& s) { return s.completed; }));
     std::printf("  downloads completed    %d of %d\n", done, kRuns);
     return 0;

@@ -34,8 +34,8 @@ struct Slot {
 };
 
 constexpr Slot kSlots[] = {
-    {68, 52},    {276, 40},   {436, 192},  {1204, 208}, {2036, 38},  {2188, 78},
-    {2500, 104}, {2916, 34},  {3052, 122}, {3540, 84},  {3876, 132},
+    {68, 52},    {276, 40},  {436, 192},  {1204, 208}, {2036, 38},  {2188, 78},
+    {2500, 104}, {2916, 34}, {3052, 122}, {3540, 84},  {3876, 132},
 };
 constexpr size_t kMelodies = sizeof kSlots / sizeof kSlots[0];
 constexpr size_t kSlotCount = 16;
@@ -61,7 +61,7 @@ std::string NoteName(int note) {
 // ---- Source -----------------------------------------------------------------
 
 struct Length {
-    bool ticks = false;    // value is ticks, else the divisor of a whole note
+    bool ticks = false;  // value is ticks, else the divisor of a whole note
     uint32_t value = 4;
     bool dotted = false;
 };
@@ -180,8 +180,7 @@ void CParser::AddNote(Voice& voice, uint8_t note, uint32_t ticks, bool tie) {
              std::to_string(m_gap));
         return;
     }
-    m_melody->events.push_back(
-        {voice.tieStart + voice.tieLength - m_gap, true, note, 0, m_melody->seq++});
+    m_melody->events.push_back({voice.tieStart + voice.tieLength - m_gap, true, note, 0, m_melody->seq++});
 }
 
 bool CParser::Token(Voice& voice, const std::string& token) {
@@ -200,8 +199,10 @@ bool CParser::Token(Voice& voice, const std::string& token) {
         }
         note = kSemitone[token[0] - 'A'];
         i = 1;
-        if (i < token.size() && token[i] == '#') ++note, ++i;
-        else if (i < token.size() && token[i] == 'b') --note, ++i;
+        if (i < token.size() && token[i] == '#')
+            ++note, ++i;
+        else if (i < token.size() && token[i] == 'b')
+            --note, ++i;
         if (i >= token.size() || !std::isdigit(static_cast<unsigned char>(token[i]))) {
             Fail("'" + token + "' has no octave");
             return false;
@@ -360,8 +361,8 @@ bool Check(size_t index, const std::string& title, const std::vector<Event>& eve
         if (e.delay > kMaxDelay)
             Error(at + "a delay of " + std::to_string(e.delay) + " ticks, more than " + std::to_string(kMaxDelay));
         if (e.note < kMinNote || e.note > kMaxNote)
-            Error(at + NoteName(e.note) + " (" + std::to_string(e.note) + ") is outside " +
-                  std::to_string(kMinNote) + "-" + std::to_string(kMaxNote));
+            Error(at + NoteName(e.note) + " (" + std::to_string(e.note) + ") is outside " + std::to_string(kMinNote) +
+                  "-" + std::to_string(kMaxNote));
         if (e.level == 0) {
             if (!sounding.erase(e.note)) Error(at + NoteName(e.note) + " ends but does not sound");
             continue;
@@ -379,8 +380,7 @@ bool Check(size_t index, const std::string& title, const std::vector<Event>& eve
         }
     }
     for (const auto& s : sounding)
-        Error(where + ": " + NoteName(s.first) + " started at tick " + std::to_string(s.second) +
-              " is never ended");
+        Error(where + ": " + NoteName(s.first) + " started at tick " + std::to_string(s.second) + " is never ended");
     return overlap;
 }
 
@@ -479,11 +479,16 @@ int main(int argc, char** argv) {
     bool dump = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--dump") dump = true;
-        else if (a == "--bin" && i + 1 < argc) bin = argv[++i];
-        else if (a.rfind("--", 0) == 0 || !cpp.empty()) return Usage();
-        else if (source.empty()) source = a;
-        else cpp = a;
+        if (a == "--dump")
+            dump = true;
+        else if (a == "--bin" && i + 1 < argc)
+            bin = argv[++i];
+        else if (a.rfind("--", 0) == 0 || !cpp.empty())
+            return Usage();
+        else if (source.empty())
+            source = a;
+        else
+            cpp = a;
     }
     if (source.empty() || cpp.empty()) return Usage();
 

@@ -21,8 +21,8 @@ void Put(Bytes& b, size_t off, const char* text) { std::memcpy(&b[off], text, st
 // the structure that the product uses.
 Bytes ExpectedDefaults() {
     Bytes b(2062, 0);
-    b[0] = 8;    // 57600 Bd
-    b[2] = 6;    // data and fax calls
+    b[0] = 8;  // 57600 Bd
+    b[2] = 6;  // data and fax calls
     Put(b, 3, "8365");
     Put(b, 12, "8365");
     for (int k = 1; k <= 8; ++k) {
@@ -81,9 +81,7 @@ CfgImage Busy() {
 
 }  // namespace
 
-TEST(CfgImage, DefaultsAreByteExact) {
-    EXPECT_EQ(ImageBytes(Defaults()), ExpectedDefaults());
-}
+TEST(CfgImage, DefaultsAreByteExact) { EXPECT_EQ(ImageBytes(Defaults()), ExpectedDefaults()); }
 
 TEST(CfgImage, LayoutTableSearchOrderAndSizes) {
     ASSERT_EQ(kLayouts[0].id, -2);
@@ -222,9 +220,9 @@ TEST(CfgImage, Layout1AndLegacyImportsResetTheRenumberingBlock) {
 
 TEST(CfgImage, UnterminatedTextsFromTheDeviceAreTerminated) {
     Bytes wire = Export(2, Defaults());
-    std::memset(&wire[9], '7', 9);      // PIN of SIM 1, whole field
-    std::memset(&wire[99], 'x', 65);    // reset text, whole field
-    std::memset(&wire[1263], 'd', 8);   // direction completion inside CallRec
+    std::memset(&wire[9], '7', 9);     // PIN of SIM 1, whole field
+    std::memset(&wire[99], 'x', 65);   // reset text, whole field
+    std::memset(&wire[1263], 'd', 8);  // direction completion inside CallRec
     CfgImage img = Import(2, wire, Defaults());
     EXPECT_STREQ(img.sim_pin[0], "77777777");
     EXPECT_EQ(std::string(img.reset_sms_text), std::string(64, 'x'));

@@ -52,8 +52,8 @@ struct ConnectList : ::testing::Test {
 }  // namespace
 
 TEST_F(ConnectList, ThreeEntriesRoundTripWithTheSecondSelected) {
-    const Bytes file = File(1, 3, {Entry("603111222", "1234"), Entry("+420777888999", "87654321"),
-                                   Entry("123456789012345", "0000")});
+    const Bytes file =
+        File(1, 3, {Entry("603111222", "1234"), Entry("+420777888999", "87654321"), Entry("123456789012345", "0000")});
     ASSERT_EQ(file.size(), 12u + 75u);
     WriteAll(path, file);
     ASSERT_EQ(mng.Load(path), 1);
@@ -76,10 +76,10 @@ TEST_F(ConnectList, BadFilesGiveAnEmptyListWithoutSelection) {
     const std::vector<Bytes> three = {Entry("1", "1111"), Entry("2", "2222"), Entry("3", "3333")};
     std::vector<Bytes> hundredOne(101, Entry("5", "5555"));
     const Bytes cases[] = {
-        File(1, 4, three),             // claims four, holds three
-        File(0, 3, three, 2),          // foreign version
-        File(0, 101, hundredOne),      // more than the list can hold
-        Bytes{1, 0, 0, 0, 0, 0},       // short header
+        File(1, 4, three),         // claims four, holds three
+        File(0, 3, three, 2),      // foreign version
+        File(0, 101, hundredOne),  // more than the list can hold
+        Bytes{1, 0, 0, 0, 0, 0},   // short header
     };
     for (const auto& file : cases) {
         WriteAll(path, file);

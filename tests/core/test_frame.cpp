@@ -88,12 +88,11 @@ Bytes Sent(const Bytes& req) {
 
 TEST(LinkFrame, RequestsOnTheLine) {
     EXPECT_EQ(Sent(Request(CMD_IDENTITY)), (Bytes{0x05, 0x80, 0x20, 0x09, 0x21, 0xFF, 0x60, 0x0A}));
-    EXPECT_EQ(Sent(Request(CMD_LINK_CTL, {0x01})),
-              (Bytes{0x05, 0x80, 0x86, 0x09, 0x21, 0xFF, 0x09, 0x21, 0xF9, 0x0A}));
+    EXPECT_EQ(Sent(Request(CMD_LINK_CTL, {0x01})), (Bytes{0x05, 0x80, 0x86, 0x09, 0x21, 0xFF, 0x09, 0x21, 0xF9, 0x0A}));
     // Read of the configuration block at offset 0 with length 300.
     EXPECT_EQ(Sent(Request(CMD_READ_CFG, {0, 0, 0, 0, 0x01, 0x2C})),
-              (Bytes{0x05, 0x80, 0x28, 0x09, 0x21, 0xFF, 0x09, 0x20, 0x09, 0x20, 0x09, 0x20, 0x09, 0x20,
-                     0x09, 0x21, 0x2C, 0x2B, 0x0A}));
+              (Bytes{0x05, 0x80, 0x28, 0x09, 0x21, 0xFF, 0x09, 0x20, 0x09, 0x20, 0x09, 0x20, 0x09, 0x20, 0x09, 0x21,
+                     0x2C, 0x2B, 0x0A}));
 }
 
 TEST(LinkFrame, EveryControlValueIsEscapedAndComesBack) {
@@ -170,7 +169,7 @@ TEST(LinkTransact, RetriesChecksumAndTimeoutButNotRefusalOrCancel) {
     bad[1] = 0xC1;
     uint8_t reply[8];
 
-    {   // Wrong checksum, then silence, then the good reply.
+    {  // Wrong checksum, then silence, then the good reply.
         ScriptIO io;
         io.answers = {bad, {}, good};
         FillHeader(reply);
@@ -178,7 +177,7 @@ TEST(LinkTransact, RetriesChecksumAndTimeoutButNotRefusalOrCancel) {
         EXPECT_EQ(io.writes.size(), 3u);
         EXPECT_EQ(reply[7], 0x02);
     }
-    {   // Bad every time: the last failure after three tries.
+    {  // Bad every time: the last failure after three tries.
         ScriptIO io;
         io.answers = {bad, bad, bad, good};
         EXPECT_EQ(LinkTransact(io, req.data(), req.size(), reply, sizeof reply), LINK_CHECKSUM);
@@ -188,21 +187,21 @@ TEST(LinkTransact, RetriesChecksumAndTimeoutButNotRefusalOrCancel) {
         EXPECT_EQ(LinkTransact(io, req.data(), req.size(), reply, sizeof reply, 100, 100, 2), LINK_TIMEOUT);
         EXPECT_EQ(io.writes.size(), 2u);
     }
-    {   // A refusal is final.
+    {  // A refusal is final.
         ScriptIO io;
         io.answers = {Frame({0xC0, 0x21, 0x01, 0x06}), good};
         EXPECT_EQ(LinkTransact(io, req.data(), req.size(), reply, sizeof reply), LINK_ACK);
         EXPECT_EQ(io.writes.size(), 1u);
         EXPECT_EQ(reply[3], 0x06);
     }
-    {   // A cancel while waiting for the reply is final too.
+    {  // A cancel while waiting for the reply is final too.
         ScriptIO io;
         io.readFailures = {SER_CANCEL};
         io.answers = {{}, good};
         EXPECT_EQ(LinkTransact(io, req.data(), req.size(), reply, sizeof reply), LINK_CANCEL);
         EXPECT_EQ(io.writes.size(), 1u);
     }
-    {   // A line failure while reading is retried like a time-out.
+    {  // A line failure while reading is retried like a time-out.
         ScriptIO io;
         io.readFailures = {SER_FAIL};
         io.answers = {{}, good};
@@ -213,7 +212,7 @@ TEST(LinkTransact, RetriesChecksumAndTimeoutButNotRefusalOrCancel) {
 TEST(LinkTransact, ShortAndEmptyReplies) {
     Bytes req = Request(CMD_GSM);
     uint8_t reply[37];
-    {   // Three payload bytes: byte 3 keeps the 0xFF of the header fill.
+    {  // Three payload bytes: byte 3 keeps the 0xFF of the header fill.
         ScriptIO io;
         io.answers = {Frame({0xC0, 0x24, 0x01})};
         std::memset(reply, 0x5A, sizeof reply);
@@ -221,13 +220,13 @@ TEST(LinkTransact, ShortAndEmptyReplies) {
         EXPECT_EQ(LinkTransact(io, req.data(), req.size(), reply, sizeof reply), LINK_ACK);
         EXPECT_EQ(Bytes(reply, reply + 5), (Bytes{0xC0, 0x24, 0x01, 0xFF, 0x5A}));
     }
-    {   // 0x0A right after 0x05: no checksum at all.
+    {  // 0x0A right after 0x05: no checksum at all.
         ScriptIO io;
         io.answers = {{0x05, 0x0A}, {0x05, 0x0A}, {0x05, 0x0A}};
         EXPECT_EQ(LinkTransact(io, req.data(), req.size(), reply, sizeof reply), LINK_CHECKSUM);
         EXPECT_EQ(io.writes.size(), 3u);
     }
-    {   // A frame of the checksum alone (0x00) is a valid empty payload and
+    {  // A frame of the checksum alone (0x00) is a valid empty payload and
         // leaves the pre-filled header, which refuses.
         ScriptIO io;
         io.answers = {{0x05, 0x09, 0x20, 0x0A}};
@@ -298,8 +297,7 @@ TEST(LinkReceive, RandomStreams) {
         uint8_t buf[kGuard + 12 + kGuard];
         std::memset(buf, 0xA5, sizeof buf);
         int r = LinkReceive(io, buf + kGuard, capacity, 10);
-        ASSERT_TRUE(r == LINK_OK || r == LINK_IO || r == LINK_TIMEOUT || r == LINK_CANCEL || r == LINK_CHECKSUM)
-            << r;
+        ASSERT_TRUE(r == LINK_OK || r == LINK_IO || r == LINK_TIMEOUT || r == LINK_CANCEL || r == LINK_CHECKSUM) << r;
         for (size_t i = 0; i < kGuard; ++i) ASSERT_EQ(buf[i], 0xA5);
         for (size_t i = kGuard + capacity; i < sizeof buf; ++i) ASSERT_EQ(buf[i], 0xA5);
     }

@@ -32,10 +32,10 @@ public:
     };
 
     std::vector<Bytes> sent;
-    std::deque<Answer> answers;        // taken by Receive; none left: a time-out
-    std::deque<bool> sendResults;      // none left: the write succeeds
+    std::deque<Answer> answers;    // taken by Receive; none left: a time-out
+    std::deque<bool> sendResults;  // none left: the write succeeds
     std::vector<uint32_t> timeouts;
-    CMelodyServer* server = nullptr;   // answers every request sent
+    CMelodyServer* server = nullptr;  // answers every request sent
     int receives = 0;
 
     bool Send(const uint8_t* p, size_t n) override {
@@ -127,7 +127,7 @@ TEST(MelodyProtocol, ReplyAcceptance) {
         {{0xC0, 0x01, 0x7F, 0x00}, MELCMD_WRITE, Reply::Accepted},        // byte 2 is not examined
         {{0xC0, 0x01, 0x00, 0x00, 0x55}, MELCMD_WRITE, Reply::Accepted},  // longer is fine
         {{0xC0, 0x01, 0x00, 0x01}, MELCMD_WRITE, Reply::Refused},
-        {{0xC0, 0x01, 0x00}, MELCMD_WRITE, Reply::Refused},               // no acknowledge byte
+        {{0xC0, 0x01, 0x00}, MELCMD_WRITE, Reply::Refused},  // no acknowledge byte
         {{0xC0, 0x04, 0x00, 0x00}, MELCMD_WRITE, Reply::Foreign},
         {{0xC1, 0x01, 0x00, 0x00}, MELCMD_WRITE, Reply::Foreign},
         {{0xC0}, MELCMD_WRITE, Reply::Foreign},
@@ -154,15 +154,17 @@ TEST(MelodyCheck, AnswersEndAttemptsAsTheyShould) {
     }
     {
         FakeLink link;  // two foreign frames are read past within one attempt
-        link.answers = {{IMelodyLink::kFrame, foreign}, {IMelodyLink::kFrame, foreign},
-                        {IMelodyLink::kFrame, kCheckOk}};
+        link.answers = {
+            {IMelodyLink::kFrame, foreign}, {IMelodyLink::kFrame, foreign}, {IMelodyLink::kFrame, kCheckOk}};
         EXPECT_TRUE(CheckDevice(link));
         EXPECT_EQ(link.sent.size(), 1u);
     }
     {
         FakeLink link;  // a third foreign frame ends the attempt
-        link.answers = {{IMelodyLink::kFrame, foreign}, {IMelodyLink::kFrame, foreign},
-                        {IMelodyLink::kFrame, foreign}, {IMelodyLink::kFrame, kCheckOk}};
+        link.answers = {{IMelodyLink::kFrame, foreign},
+                        {IMelodyLink::kFrame, foreign},
+                        {IMelodyLink::kFrame, foreign},
+                        {IMelodyLink::kFrame, kCheckOk}};
         EXPECT_TRUE(CheckDevice(link));
         EXPECT_EQ(link.sent.size(), 2u);
     }
@@ -222,10 +224,8 @@ TEST(MelodyDownload, FirstBlockHasThreeTriesEveryLaterOneTwo) {
         std::vector<uint16_t> addresses;
         int stars;
     } cases[] = {
-        {2, 0, true, {0xD000, 0xD000, 0xD000, 0xD080, 0xD100}, 3},
-        {3, 0, false, {0xD000, 0xD000, 0xD000}, 0},
-        {1, 1, true, {0xD000, 0xD080, 0xD080, 0xD100}, 3},
-        {2, 1, false, {0xD000, 0xD080, 0xD080}, 1},
+        {2, 0, true, {0xD000, 0xD000, 0xD000, 0xD080, 0xD100}, 3}, {3, 0, false, {0xD000, 0xD000, 0xD000}, 0},
+        {1, 1, true, {0xD000, 0xD080, 0xD080, 0xD100}, 3},         {2, 1, false, {0xD000, 0xD080, 0xD080}, 1},
         {2, 2, false, {0xD000, 0xD080, 0xD100, 0xD100}, 2},
     };
     for (const Case& c : cases) {
@@ -257,8 +257,8 @@ TEST(MelodyDownload, BadFramesTimeOutsAndLostWritesFailAnAttempt) {
     EXPECT_EQ(unwritable.receives, 0);
 
     FakeLink foreign;  // an answer to something else is not an acknowledgement
-    foreign.answers = {{IMelodyLink::kFrame, kCheckOk}, {IMelodyLink::kFrame, kCheckOk},
-                       {IMelodyLink::kFrame, kCheckOk}};
+    foreign.answers = {
+        {IMelodyLink::kFrame, kCheckOk}, {IMelodyLink::kFrame, kCheckOk}, {IMelodyLink::kFrame, kCheckOk}};
     EXPECT_FALSE(Download(foreign, src, [] {}));
     EXPECT_EQ(foreign.sent.size(), 3u);
 }
@@ -367,9 +367,8 @@ TEST(MelodyImage, LayoutSlotsAndRules) {
     auto be16 = [&](size_t at) { return unsigned(img[at] << 8 | img[at + 1]); };
     EXPECT_EQ(be16(0), 1u);
     ASSERT_EQ(be16(2), 11u);
-    const unsigned slots[11][2] = {{68, 52},    {276, 40},   {436, 192},  {1204, 208},
-                                   {2036, 38},  {2188, 78},  {2500, 104}, {2916, 34},
-                                   {3052, 122}, {3540, 84},  {3876, 132}};
+    const unsigned slots[11][2] = {{68, 52},    {276, 40},  {436, 192},  {1204, 208}, {2036, 38}, {2188, 78},
+                                   {2500, 104}, {2916, 34}, {3052, 122}, {3540, 84},  {3876, 132}};
     for (size_t s = 0; s < 16; ++s) {
         if (s >= 11) {
             EXPECT_EQ(be16(4 + 4 * s) | be16(6 + 4 * s), 0u) << "slot " << s;

@@ -28,8 +28,8 @@ Bytes Ask(CMelodyServer& s, const Bytes& payload, bool* answered = nullptr) {
 
 TEST(MelodyServer, TakesOnlyMelodyRequests) {
     CMelodyServer s;
-    for (const Bytes& p : {Bytes{0x80, 0x04, 0x01, 0xFF}, Bytes{0x81, 0x04, 0x00, 0x00},
-                           Bytes{0x80, 0x07, 0x00, 0x00}, Bytes{0x80, 0x04, 0x00}, Bytes{}}) {
+    for (const Bytes& p : {Bytes{0x80, 0x04, 0x01, 0xFF}, Bytes{0x81, 0x04, 0x00, 0x00}, Bytes{0x80, 0x07, 0x00, 0x00},
+                           Bytes{0x80, 0x04, 0x00}, Bytes{}}) {
         bool answered = true;
         EXPECT_TRUE(Ask(s, p, &answered).empty());
         EXPECT_FALSE(answered) << ::testing::PrintToString(p);

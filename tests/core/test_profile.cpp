@@ -52,13 +52,13 @@ TEST(Profile, ForeignVersionGivesAllDefaults) {
 TEST(Profile, ShortFileKeepsDefaultsForWhatItLacks) {
     TempDir dir;
     Bytes f = Le32(3);
-    Append(f, Le32(2));                      // accessMode
-    f.push_back(1);                          // logTraffic
+    Append(f, Le32(2));  // accessMode
+    f.push_back(1);      // logTraffic
     const char port[19] = "/dev/ttyACM0";
     f.insert(f.end(), port, port + 19);
-    Append(f, Le32(1));                      // modemIndex
-    Append(f, Le32(640));                    // windowWidth
-    Append(f, Le32(480));                    // windowHeight
+    Append(f, Le32(1));    // modemIndex
+    Append(f, Le32(640));  // windowWidth
+    Append(f, Le32(480));  // windowHeight
     ASSERT_EQ(f.size(), 40u);
     WriteAll(dir.File("Profile.dat"), f);
 

@@ -80,8 +80,8 @@ TEST(SmsRecord, SegmentsAndCounterPairs) {
         size_t len;
         int segments;
         const char* counter;
-    } cases[] = {{0, 0, "0/0"},     {1, 1, "1/1"},     {159, 1, "159/1"}, {160, 1, "160/1"},
-                 {161, 2, "1/2"},   {320, 2, "160/2"}, {640, 4, "160/4"}};
+    } cases[] = {{0, 0, "0/0"},   {1, 1, "1/1"},     {159, 1, "159/1"}, {160, 1, "160/1"},
+                 {161, 2, "1/2"}, {320, 2, "160/2"}, {640, 4, "160/4"}};
     for (const auto& c : cases) {
         CSMS s;
         s.SetText(std::string(c.len, 'x'));
@@ -103,7 +103,9 @@ TEST(SmsRecord, ParseNumbersExamples) {
         {"jan a petr", {}},
         {"", {}},
         {"602+603", {"602", "+603"}},
-        {"\xE8" "603", {"603"}},  // a letter with a diacritic is a separator
+        {"\xE8"
+         "603",
+         {"603"}},  // a letter with a diacritic is a separator
     };
     for (const auto& c : cases) {
         CSMS s;
@@ -212,7 +214,8 @@ TEST(SmsRecord, FromDeviceReadsTheReply) {
     uint8_t reply[188] = {};
     const uint8_t stamp[6] = {2, 12, 8, 14, 3, 9};
     std::memcpy(reply + 4, stamp, 6);
-    std::memcpy(reply + 11, "+420603111222\0Ahoj", 18);  // NOLINT(bugprone-not-null-terminated-result): the zeroed reply ends it
+    std::memcpy(reply + 11, "+420603111222\0Ahoj",
+                18);  // NOLINT(bugprone-not-null-terminated-result): the zeroed reply ends it
     CSMS s;
     s.SetText("old");
     s.AddNumber("old");

@@ -64,10 +64,12 @@ struct SmsStore : ::testing::Test {
 
 TEST_F(SmsStore, FileRoundTripIsByteExact) {
     Bytes file = Header(2, 0, 1);
-    Append(file, Record({31, 12, 8, 23, 59, 58}, 0x80000000, "Ahoj\r\n\xE8" "au", {"+420603111222"}));
+    Append(file, Record({31, 12, 8, 23, 59, 58}, 0x80000000,
+                        "Ahoj\r\n\xE8"
+                        "au",
+                        {"+420603111222"}));
     Append(file, Record({1, 1, 0, 0, 0, 0}, 0, "", {}));
-    Append(file, Record({2, 3, 9, 4, 5, 6}, 0x80000002, std::string(640, 'x'),
-                        {"1", "1234567890123456", "3", "4"}));
+    Append(file, Record({2, 3, 9, 4, 5, 6}, 0x80000002, std::string(640, 'x'), {"1", "1234567890123456", "3", "4"}));
     WriteAll(path, file);
 
     EXPECT_EQ(mng.Load(), 1);

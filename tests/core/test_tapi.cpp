@@ -315,7 +315,11 @@ TEST_F(TapiCallTest, ConnectedCallGivesTheDataChannelAndHangsUpWithTheEscape) {
 
     ASSERT_EQ(mng.Line().GetCommHandle(fd), 0);
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, "\x05" "data", 5), 5);
+    ASSERT_EQ(::write(fd,
+                      "\x05"
+                      "data",
+                      5),
+              5);
     peer.Send("reply");
     char buf[8] = {};
     size_t got = 0;
@@ -334,7 +338,10 @@ TEST_F(TapiCallTest, ConnectedCallGivesTheDataChannelAndHangsUpWithTheEscape) {
     EXPECT_LT(ms, 2000);
     EXPECT_EQ(mng.Line().CallHandle(), 0u);
     std::string rx = peer.Received();
-    EXPECT_NE(rx.find("\x05" "data+++ATH\r"), std::string::npos) << rx;
+    EXPECT_NE(rx.find("\x05"
+                      "data+++ATH\r"),
+              std::string::npos)
+        << rx;
     ::close(fd);
     EXPECT_EQ(mng.QueryModem(0, props, 100), LINEERR_OPERATIONFAILED);  // free again; the peer answers ERROR
 }

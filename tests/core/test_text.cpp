@@ -12,9 +12,16 @@ TEST(TextCodec, CzechLettersAreOneByteEach) {
 }
 
 TEST(TextCodec, UnmappableCharactersBecomeReplacements) {
-    EXPECT_EQ(cp1250::FromUtf8("a\xE2\x98\x83" "b"), "a?b");   // snowman
-    EXPECT_EQ(cp1250::FromUtf8("a\xFF" "b"), "a?b");            // invalid UTF-8
-    EXPECT_EQ(cp1250::ToUtf8(std::string("a\x98" "b")), "a\xEF\xBF\xBD" "b");  // undefined in 1250
+    EXPECT_EQ(cp1250::FromUtf8("a\xE2\x98\x83"
+                               "b"),
+              "a?b");  // snowman
+    EXPECT_EQ(cp1250::FromUtf8("a\xFF"
+                               "b"),
+              "a?b");  // invalid UTF-8
+    EXPECT_EQ(cp1250::ToUtf8(std::string("a\x98"
+                                         "b")),
+              "a\xEF\xBF\xBD"
+              "b");  // undefined in 1250
 }
 
 TEST(Strings, TextsAndFilters) {

@@ -83,8 +83,10 @@ void CMelodyPeer::Put(const std::vector<uint8_t>& line, Clock::time_point notBef
         size_t done = 0;
         while (done < line.size()) {
             ssize_t w = ::write(m_master, line.data() + done, line.size() - done);
-            if (w > 0) done += size_t(w);
-            else if (errno != EAGAIN && errno != EINTR) break;
+            if (w > 0)
+                done += size_t(w);
+            else if (errno != EAGAIN && errno != EINTR)
+                break;
         }
         m_bytesOut += line.size();
         m_lastOut = Clock::now();
@@ -98,8 +100,10 @@ void CMelodyPeer::Put(const std::vector<uint8_t>& line, Clock::time_point notBef
         size_t due = std::min(line.size(), size_t((Clock::now() - start) / byteTime));
         while (i < due) {
             ssize_t w = ::write(m_master, line.data() + i, due - i);
-            if (w > 0) i += size_t(w);
-            else if (errno != EAGAIN && errno != EINTR) return;
+            if (w > 0)
+                i += size_t(w);
+            else if (errno != EAGAIN && errno != EINTR)
+                return;
         }
     }
     m_lineOutFree = start + byteTime * line.size();

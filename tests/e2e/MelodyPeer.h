@@ -74,8 +74,8 @@ private:
 std::vector<uint8_t> CorruptFrame(const std::vector<uint8_t>& payload);
 
 struct ProgramRun {
-    int status = -1;       // exit status, or -1 when it did not exit normally
-    std::string output;    // all of stdout (and stderr)
+    int status = -1;     // exit status, or -1 when it did not exit normally
+    std::string output;  // all of stdout (and stderr)
     double seconds = 0;
 };
 

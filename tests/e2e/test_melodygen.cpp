@@ -46,9 +46,8 @@ struct GenRun {
 GenRun Generate(const std::string& source) {
     TempDir dir;
     WriteAll(dir.File("melodies.txt"), source.data(), source.size());
-    ProgramRun run = RunProgram({MELODYGEN, dir.File("melodies.txt"), dir.File("image.cpp"), "--bin",
-                                 dir.File("image.bin")},
-                                "", 30, true);
+    ProgramRun run = RunProgram(
+        {MELODYGEN, dir.File("melodies.txt"), dir.File("image.cpp"), "--bin", dir.File("image.bin")}, "", 30, true);
     std::ifstream cpp(dir.File("image.cpp")), bin(dir.File("image.bin"));
     return {run.status, run.output, cpp.good() || bin.good()};
 }
@@ -63,8 +62,8 @@ void ExpectRefused(const GenRun& r, const std::string& message) {
 
 TEST(MelodyGen, TheRealSourceMakesTheBuiltInImage) {
     TempDir dir;
-    ProgramRun run = RunProgram({MELODYGEN, MELODY_SOURCE, dir.File("image.cpp"), "--bin", dir.File("image.bin")},
-                                "", 30, true);
+    ProgramRun run =
+        RunProgram({MELODYGEN, MELODY_SOURCE, dir.File("image.cpp"), "--bin", dir.File("image.bin")}, "", 30, true);
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(ReadAll(dir.File("image.bin")),
@@ -77,7 +76,8 @@ TEST(MelodyGen, TheRealSourceMakesTheBuiltInImage) {
 TEST(MelodyGen, RefusesBrokenNoteRules) {
     ExpectRefused(Generate(WithLines("v2 C4/1\nv3 G3/1")),
                   "melody 0 (Mary Had a Little Lamb), event 2 at tick 0: 3 notes sound at once: G3 C4 E5");
-    ExpectRefused(Generate(WithLines("v2 C4/4~")), "melody 0 (Mary Had a Little Lamb): C4 started at tick 0 is never ended");
+    ExpectRefused(Generate(WithLines("v2 C4/4~")),
+                  "melody 0 (Mary Had a Little Lamb): C4 started at tick 0 is never ended");
     ExpectRefused(Generate(WithLines("v1 r:385")),
                   "melody 0 (Mary Had a Little Lamb), event 0 at tick 385: a delay of 385 ticks, more than 384");
     ExpectRefused(Generate(WithLines("v2 E5/8")), "E5 starts again while it sounds");

@@ -236,8 +236,8 @@ TEST(MelodyLoader, EmptyLineMeansCom1) {
     if (::stat("/usr/bin/unshare", &st) != 0) GTEST_SKIP() << "no unshare to stand in for /dev/ttyS0";
     CMelodyPeer peer;
     ASSERT_TRUE(peer.Start());
-    std::string script = "mount --make-rprivate / && mount --bind '" + peer.SlavePath() +
-                         "' /dev/ttyS0 && exec '" + kLoader + "'";
+    std::string script =
+        "mount --make-rprivate / && mount --bind '" + peer.SlavePath() + "' /dev/ttyS0 && exec '" + kLoader + "'";
     ProgramRun run = RunProgram({"/usr/bin/unshare", "-m", "/bin/sh", "-c", script}, "\n\n");
     peer.Stop();
     if (run.output.empty()) GTEST_SKIP() << "no mount namespace (needs root) to stand in for /dev/ttyS0";

@@ -33,10 +33,7 @@ void WriteFile(const std::string& path, const uint8_t* data, size_t size);
 std::vector<uint8_t> ReadFile(const std::string& path);
 
 // Bytes of a plain object, for comparisons of whole records.
-template <class T>
-std::string_view BytesOf(const T& v) {
-    return {reinterpret_cast<const char*>(&v), sizeof v};
-}
+template <class T> std::string_view BytesOf(const T& v) { return {reinterpret_cast<const char*>(&v), sizeof v}; }
 
 // Declines every question and dialog and records the message boxes.
 class CQuietUI : public IAppUI {

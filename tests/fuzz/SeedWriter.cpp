@@ -106,7 +106,8 @@ SimOptions DeviceOptions(int layout) {
 void DeviceSeeds() {
     CSimDevice dev(DeviceOptions(2));
     nlohmann::json state = {{"smsQueue",
-                             {{{"time", "2024-03-05 07:08:09"}, {"number", "+420603123456"},
+                             {{{"time", "2024-03-05 07:08:09"},
+                               {"number", "+420603123456"},
                                {"text", "Příliš žluťoučký kůň úpěl ďábelské ódy"}},
                               {{"time", "2023-12-31 23:59:59"}, {"number", "4646"}, {"text", ""}}}}};
     if (!dev.SetState(state)) std::fprintf(stderr, "seed writer: the SMS state was refused\n");
@@ -330,9 +331,22 @@ void ConnectionSeeds() {
 }
 
 void ModemSeeds() {
-    const char* lines[] = {"OK", "CONNECT 9600/V42", "CONNECT", "NO CARRIER", "BUSY", "NO DIALTONE",
-                           "no dial tone", "NO ANSWER", "RINGING", "RING", "ERROR", "  connect 57600 ",
-                           "+420 (603) 123-456", "603123456W,1#", "ATD123;\r", "CONNECTED"};
+    const char* lines[] = {"OK",
+                           "CONNECT 9600/V42",
+                           "CONNECT",
+                           "NO CARRIER",
+                           "BUSY",
+                           "NO DIALTONE",
+                           "no dial tone",
+                           "NO ANSWER",
+                           "RINGING",
+                           "RING",
+                           "ERROR",
+                           "  connect 57600 ",
+                           "+420 (603) 123-456",
+                           "603123456W,1#",
+                           "ATD123;\r",
+                           "CONNECTED"};
     int i = 0;
     for (const char* l : lines) Seed("modem_result", "line" + std::to_string(i++), Text(l));
 }
@@ -340,7 +354,8 @@ void ModemSeeds() {
 void TextSeeds() {
     // The program's own Czech texts, as UTF-8 and as Windows-1250.
     int i = 0;
-    for (int id : {int(IDS_UNTITLED), int(IDS_CFG_LOAD_ERROR), int(IDS_QUERY_RETRY), IDS_RESULT_BASE + 4, int(IDS_PIN_REFUSED)}) {
+    for (int id : {int(IDS_UNTITLED), int(IDS_CFG_LOAD_ERROR), int(IDS_QUERY_RETRY), IDS_RESULT_BASE + 4,
+                   int(IDS_PIN_REFUSED)}) {
         const std::string text = LoadStr(id);
         Seed("text", "utf8_" + std::to_string(i), Text(text));
         Seed("text", "cp1250_" + std::to_string(i++), Text(cp1250::FromUtf8(text)));

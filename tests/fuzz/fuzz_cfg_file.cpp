@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CfgImage before = img;
     const bool ok = ReadCfgFile(path, img);
     const LayoutDesc* layout = size >= 8 ? FindLayout(int32_t(bytes::GetLE32(data + 4))) : nullptr;
-    const bool expectOk = size >= 8 && bytes::GetLE32(data) == uint32_t(CVantrixCfg::kFileVersion) && layout &&
-                          size >= 8 + layout->size;
+    const bool expectOk =
+        size >= 8 && bytes::GetLE32(data) == uint32_t(CVantrixCfg::kFileVersion) && layout && size >= 8 + layout->size;
     FUZZ_CHECK(ok == expectOk);
     if (!ok) {
         FUZZ_CHECK(std::memcmp(&img, &before, sizeof img) == 0);

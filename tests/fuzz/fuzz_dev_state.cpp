@@ -11,8 +11,7 @@
 namespace {
 
 // The next n bytes of the input, zero when it ran out.
-template <size_t N>
-void Take(uint8_t (&out)[N], const uint8_t*& p, size_t& left) {
+template <size_t N> void Take(uint8_t (&out)[N], const uint8_t*& p, size_t& left) {
     const size_t n = left < N ? left : N;
     std::memset(out, 0, N);
     std::memcpy(out, p, n);
@@ -23,8 +22,7 @@ void Take(uint8_t (&out)[N], const uint8_t*& p, size_t& left) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    uint8_t id[kIdentityReplyLen], label[kLabelReplyLen], gsm[kGsmReplyLen], io[kIoReplyLen],
-        clock[kClockReplyLen];
+    uint8_t id[kIdentityReplyLen], label[kLabelReplyLen], gsm[kGsmReplyLen], io[kIoReplyLen], clock[kClockReplyLen];
     const uint8_t* p = data;
     size_t left = size;
     Take(id, p, left);

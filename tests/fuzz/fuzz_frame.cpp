@@ -77,7 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(FeedAll(rx2, framed) == CFrameReceiver::kGood);
     FUZZ_CHECK(rx2.PayloadLen() == line.size() && back == line);
     // Encoded frames carry no bare control byte other than their delimiters.
-    for (size_t i = 1; i + 1 < encoded.size(); ++i)
-        FUZZ_CHECK(encoded[i] >= 0x20 || encoded[i] == frame::kEscape);
+    for (size_t i = 1; i + 1 < encoded.size(); ++i) FUZZ_CHECK(encoded[i] >= 0x20 || encoded[i] == frame::kEscape);
     return 0;
 }

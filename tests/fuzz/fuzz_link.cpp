@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (r == LINK_OK || r == LINK_CHECKSUM) {
             FUZZ_CHECK(io.Consumed() > 0 && rxBytes[io.Consumed() - 1] == frame::kEnd);
             // No end byte lies between the first start byte and the end byte read last.
-            const uint8_t* first = static_cast<const uint8_t*>(std::memchr(rxBytes.data(), frame::kStart, io.Consumed()));
+            const uint8_t* first =
+                static_cast<const uint8_t*>(std::memchr(rxBytes.data(), frame::kStart, io.Consumed()));
             FUZZ_CHECK(first != nullptr);
             FUZZ_CHECK(std::memchr(first, frame::kEnd, size_t(rxBytes.data() + io.Consumed() - first) - 1) == nullptr);
         }

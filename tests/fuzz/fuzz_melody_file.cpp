@@ -44,11 +44,14 @@ public:
         const uint8_t what = m_next < m_script.size() ? m_script[m_next++] % 6 : 0;
         uint8_t reply[kReplyLen] = {kReplyTag, MELCMD_WRITE, 0x01, 0x00};
         switch (what) {
-        case 1: reply[3] = 1; break;              // refused
+        case 1: reply[3] = 1; break;  // refused
         case 2: return kTimeout;
         case 3: return kBadFrame;
-        case 4: reply[1] = MELCMD_CHECK; break;    // someone else's answer
-        case 5: len = 2; std::memcpy(buf, reply, 2); return kFrame;  // too short to acknowledge
+        case 4: reply[1] = MELCMD_CHECK; break;  // someone else's answer
+        case 5:
+            len = 2;
+            std::memcpy(buf, reply, 2);
+            return kFrame;  // too short to acknowledge
         default: break;
         }
         std::memcpy(buf, reply, kReplyLen);

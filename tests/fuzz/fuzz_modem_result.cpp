@@ -15,8 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::string flipped = line;
     for (char& c : flipped) {
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-        else if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+        else if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
     }
     FUZZ_CHECK(ParseModemResult(flipped) == r);
     FUZZ_CHECK(ParseModemResult(" \t" + line + "\t ") == r);

@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(sms.IsNew());
 
     // The number from byte 11 up to its terminator, cut to 16 characters.
-    const std::string_view rest = size > 11 ? std::string_view(reinterpret_cast<const char*>(data) + 11, size - 11)
-                                            : std::string_view();
+    const std::string_view rest =
+        size > 11 ? std::string_view(reinterpret_cast<const char*>(data) + 11, size - 11) : std::string_view();
     const size_t numEnd = rest.find('\0');
     const std::string_view number = rest.substr(0, numEnd).substr(0, SMS_NUMBER_LEN);
     FUZZ_CHECK(std::string_view(sms.GetNumber(0) ? sms.GetNumber(0) : "") == number);

@@ -17,11 +17,16 @@ bool ValidUtf8(std::string_view s) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
         size_t n = 0;
         uint32_t cp = 0;
-        if (c < 0x80) n = 1, cp = c;
-        else if ((c >> 5) == 0x6) n = 2, cp = c & 0x1F;
-        else if ((c >> 4) == 0xE) n = 3, cp = c & 0x0F;
-        else if ((c >> 3) == 0x1E) n = 4, cp = c & 0x07;
-        else return false;
+        if (c < 0x80)
+            n = 1, cp = c;
+        else if ((c >> 5) == 0x6)
+            n = 2, cp = c & 0x1F;
+        else if ((c >> 4) == 0xE)
+            n = 3, cp = c & 0x0F;
+        else if ((c >> 3) == 0x1E)
+            n = 4, cp = c & 0x07;
+        else
+            return false;
         if (i + n > s.size()) return false;
         for (size_t k = 1; k < n; ++k) {
             const unsigned char d = static_cast<unsigned char>(s[i + k]);

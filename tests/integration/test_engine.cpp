@@ -124,8 +124,7 @@ TEST_F(EngineTest, CancelDuringConfigurationReadLeavesTheImage) {
     int steps = 0;
     ui.onComMsg = [&](CComMsg* m) {
         if (m->kind == CM_BEGIN) steps = 0;
-        if (m->kind == CM_STEP && ++steps == 3 && ui.comMsgs.size() > 4)
-            model->m_com.PostRequest({REQ_CANCEL, 0, 0});
+        if (m->kind == CM_STEP && ++steps == 3 && ui.comMsgs.size() > 4) model->m_com.PostRequest({REQ_CANCEL, 0, 0});
         if (m->kind == CM_ERROR) sim->UpdateOptions([](SimOptions& o) { o.stopAfter = -1; });
     };
     SetDefaults(*model->m_cfg.GetData());
@@ -204,10 +203,10 @@ TEST_F(EngineTest, SetTimeSendsTheRecordAndReadsTheClockBack) {
 
 TEST_F(EngineTest, ReadSmsTakesEveryWaitingMessage) {
     Boot();
-    ASSERT_TRUE(sim->SetState(
-        {{"smsQueue",
-          {{{"time", "2008-04-03 09:05:07"}, {"number", "+420603123456"}, {"text", "Ahoj, jak se máš?"}},
-           {{"time", "2008-04-03 10:00:00"}, {"number", "777"}, {"text", "druhá"}}}}}));
+    ASSERT_TRUE(
+        sim->SetState({{"smsQueue",
+                        {{{"time", "2008-04-03 09:05:07"}, {"number", "+420603123456"}, {"text", "Ahoj, jak se máš?"}},
+                         {{"time", "2008-04-03 10:00:00"}, {"number", "777"}, {"text", "druhá"}}}}}));
     EXPECT_EQ(Run({REQ_READ_SMS, 0, 0}), 0);
     ASSERT_EQ(model->m_sms.GetCount(SMS_LIST_RECEIVED), 2);
     const CSMS* first = model->m_sms.Get(0, SMS_LIST_RECEIVED);

@@ -14,8 +14,7 @@ TEST_F(SimTest, AtTextOnlyWhileTheLinkIsOpen) {
 TEST_F(SimTest, AccessPointDialogue) {
     Boot();
     ASSERT_EQ(OpenLink(), LINK_OK);
-    EXPECT_EQ(At("AT+CGDCONT?\r"),
-              "AT+CGDCONT?\r\r\n+CGDCONT: 1,\"IP\",\"internet\",\"0.0.0.0\",0,0\r\n\r\nOK\r\n");
+    EXPECT_EQ(At("AT+CGDCONT?\r"), "AT+CGDCONT?\r\r\n+CGDCONT: 1,\"IP\",\"internet\",\"0.0.0.0\",0,0\r\n\r\nOK\r\n");
     EXPECT_EQ(At("AT+CGQREQ?\r"), "AT+CGQREQ?\r\r\n+CGQREQ: 1,0,0,0,0,0\r\n\r\nOK\r\n");
 
     EXPECT_EQ(At("AT+CGDCONT=1,\"IP\",\"my apn\",,1,0\r"), "AT+CGDCONT=1,\"IP\",\"my apn\",,1,0\r\r\nOK\r\n");
@@ -23,8 +22,7 @@ TEST_F(SimTest, AccessPointDialogue) {
     // Frames still work between AT commands.
     EXPECT_EQ(Cmd(CMD_IDENTITY, {}, 8), LINK_OK);
     EXPECT_EQ(At("ATZ\r"), "ATZ\r\r\nOK\r\n");  // the values stay
-    EXPECT_EQ(At("at+cgdcont?\r"),
-              "at+cgdcont?\r\r\n+CGDCONT: 1,\"IP\",\"my apn\",\"0.0.0.0\",1,0\r\n\r\nOK\r\n");
+    EXPECT_EQ(At("at+cgdcont?\r"), "at+cgdcont?\r\r\n+CGDCONT: 1,\"IP\",\"my apn\",\"0.0.0.0\",1,0\r\n\r\nOK\r\n");
     EXPECT_EQ(At("AT+CGQREQ?\r"), "AT+CGQREQ?\r\r\n+CGQREQ: 1,3,4,2,9,31\r\n\r\nOK\r\n");
     auto gprs = sim->State()["gprs"];
     EXPECT_EQ(gprs["apn"], "my apn");
@@ -32,9 +30,9 @@ TEST_F(SimTest, AccessPointDialogue) {
     EXPECT_EQ(gprs["qos"], nlohmann::json({3, 4, 2, 9, 31}));
 
     // Malformed commands change nothing.
-    for (const char* bad : {"AT+FOO\r", "AT+CGDCONT=2,\"IP\",\"x\"\r", "AT+CGDCONT=1,\"IP\",x\r",
-                            "AT+CGDCONT=1,\"IP\",\"x\r", "AT+CGQREQ=1,256\r", "AT+CGQREQ=1,a\r",
-                            "AT+CGQREQ=1,1,1,1,1,1,1\r"}) {
+    for (const char* bad :
+         {"AT+FOO\r", "AT+CGDCONT=2,\"IP\",\"x\"\r", "AT+CGDCONT=1,\"IP\",x\r", "AT+CGDCONT=1,\"IP\",\"x\r",
+          "AT+CGQREQ=1,256\r", "AT+CGQREQ=1,a\r", "AT+CGQREQ=1,1,1,1,1,1,1\r"}) {
         std::string cmd = bad;
         EXPECT_EQ(At(cmd), cmd + "\r\nERROR\r\n");
     }

@@ -181,8 +181,8 @@ TEST_F(SimTest, ReceivedSmsQueue) {
 
     // A bad time is refused as a whole.
     std::string error;
-    EXPECT_FALSE(sim->SetState({{"smsQueue", {{{"time", "2024-13-01 00:00:00"}, {"number", "1"}, {"text", "x"}}}}},
-                               &error));
+    EXPECT_FALSE(
+        sim->SetState({{"smsQueue", {{{"time", "2024-13-01 00:00:00"}, {"number", "1"}, {"text", "x"}}}}}, &error));
     EXPECT_FALSE(error.empty());
 }
 

@@ -22,9 +22,9 @@ public:
     };
 
     // --- script
-    std::deque<int> answers;           // message box answers; IDOK/IDNO when empty
-    std::deque<std::string> openPaths; // open dialog results; cancel when empty
-    std::deque<std::string> savePaths; // save dialog results; cancel when empty
+    std::deque<int> answers;            // message box answers; IDOK/IDNO when empty
+    std::deque<std::string> openPaths;  // open dialog results; cancel when empty
+    std::deque<std::string> savePaths;  // save dialog results; cancel when empty
     int screenWidth = 1024, screenHeight = 768;
 
     // --- record
@@ -52,8 +52,7 @@ public:
 
     CMsgLoop& Loop() { return m_loop; }
 
-    int MessageBox(const std::string& text, MbButtons buttons, MbIcon icon,
-                   const std::string& caption) override;
+    int MessageBox(const std::string& text, MbButtons buttons, MbIcon icon, const std::string& caption) override;
     std::string OpenFileDialog(const std::string& filter, const std::string& defExt) override;
     std::string SaveFileDialog(const std::string& filter, const std::string& defExt) override;
     void GetScreenSize(int& width, int& height) override { width = screenWidth, height = screenHeight; }

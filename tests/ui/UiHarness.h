@@ -5,8 +5,8 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QElapsedTimer>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QString>
 #include <QTest>
 #include <QTreeWidget>
@@ -91,10 +91,7 @@ public:
 
     TFrmMain* Main() const { return app ? app->UI().MainWnd() : nullptr; }
     CPaneMng* Panes() const { return app->UI().Panes(); }
-    template <class T>
-    T* Find(const char* name) const {
-        return Main()->findChild<T*>(QString::fromLatin1(name));
-    }
+    template <class T> T* Find(const char* name) const { return Main()->findChild<T*>(QString::fromLatin1(name)); }
     QAction* Action(const char* name) const { return Find<QAction>(name); }
 
     // Triggers an action that needs no device.
@@ -156,8 +153,7 @@ public:
 // Drives the next modal dialog of class T: `drive` gets it once it is the
 // active modal widget (from a timer, while the caller's exec runs) and must
 // close it. Schedule a nested dialog's driver before the click that opens it.
-template <class T>
-void WhenModal(std::function<void(T*)> drive, int timeoutMs = 10000) {
+template <class T> void WhenModal(std::function<void(T*)> drive, int timeoutMs = 10000) {
     auto* timer = new QTimer;
     auto* clock = new QElapsedTimer;
     clock->start();

@@ -30,13 +30,21 @@ namespace {
 
 // Nodes of the configuration tree.
 enum CfgNode {
-    N_ENDIRS = 1, N_CALLPARS = 2, N_RENUM = 3, N_SIM1 = 5, N_SIM2 = 6, N_SMS = 7, N_TIMEPARS = 8,
-    N_BASIC1 = 9, N_BASIC2 = 10, N_ALARMS = 11, N_ALARM1 = 12,
+    N_ENDIRS = 1,
+    N_CALLPARS = 2,
+    N_RENUM = 3,
+    N_SIM1 = 5,
+    N_SIM2 = 6,
+    N_SMS = 7,
+    N_TIMEPARS = 8,
+    N_BASIC1 = 9,
+    N_BASIC2 = 10,
+    N_ALARMS = 11,
+    N_ALARM1 = 12,
 };
 
 // A control on its own page (names such as m_pBtnSet occur on more than one).
-template <class T>
-T* On(UiHarness& h, int pane, const char* name) {
+template <class T> T* On(UiHarness& h, int pane, const char* name) {
     T* w = h.Panes()->Get(pane)->m_pFrame->findChild<T*>(QString::fromLatin1(name));
     if (!w) qFatal("no control %s on pane %d", name, pane);
     return w;
@@ -44,8 +52,7 @@ T* On(UiHarness& h, int pane, const char* name) {
 
 // Drives the next modal dialog of class T once it is up; a dialog that the
 // driver leaves open is cancelled, so a failing test cannot hang.
-template <class T>
-void DriveModal(std::function<void(T*)> drive) {
+template <class T> void DriveModal(std::function<void(T*)> drive) {
     auto* timer = new QTimer;
     auto* waited = new int(0);
     QObject::connect(timer, &QTimer::timeout, [timer, waited, drive] {
@@ -132,21 +139,22 @@ std::vector<PaneCase> Cases() {
     const int B1 = PANE_BASIC1, B2 = PANE_BASIC2, CP = PANE_CALLPARS, ED = PANE_CALLENDIRS, RN = PANE_RENUM,
               SI = PANE_SIM, AL = PANE_ALARM, SM = PANE_SMSCFG, TP = PANE_TIMEPARS;
 
-    cases.push_back({N_BASIC1,
-                     {{"programming character", [=](UiHarness& h) { On<QRadioButton>(h, B1, "m_pRdbSCode2")->click(); }},
-                      {"tariff radio", [=](UiHarness& h) { On<QRadioButton>(h, B1, "m_pRdbTariff4")->click(); }},
-                      {"tariff interval", [=](UiHarness& h) { On<QSpinBox>(h, B1, "m_pUDTariff4")->setValue(45); }},
-                      {"audio in", [=](UiHarness& h) { On<QSlider>(h, B1, "m_pTBrAIn")->setValue(100); }},
-                      {"audio out", [=](UiHarness& h) { On<QSlider>(h, B1, "m_pTBrAOut")->setValue(17); }}},
-                     {Byte(1796, 1), Byte(1797, 45), Byte(1615, 100), Byte(1616, 17)},
-                     [=](UiHarness& h) {
-                         QVERIFY(On<QRadioButton>(h, B1, "m_pRdbSCode2")->isChecked());
-                         QVERIFY(On<QRadioButton>(h, B1, "m_pRdbTariff4")->isChecked());
-                         QCOMPARE(On<QSpinBox>(h, B1, "m_pUDTariff4")->value(), 45);
-                         QVERIFY(On<QSpinBox>(h, B1, "m_pUDTariff4")->isEnabled());
-                         QCOMPARE(On<QSlider>(h, B1, "m_pTBrAIn")->value(), 100);
-                         QCOMPARE(On<QSlider>(h, B1, "m_pTBrAOut")->value(), 17);
-                     }});
+    cases.push_back(
+        {N_BASIC1,
+         {{"programming character", [=](UiHarness& h) { On<QRadioButton>(h, B1, "m_pRdbSCode2")->click(); }},
+          {"tariff radio", [=](UiHarness& h) { On<QRadioButton>(h, B1, "m_pRdbTariff4")->click(); }},
+          {"tariff interval", [=](UiHarness& h) { On<QSpinBox>(h, B1, "m_pUDTariff4")->setValue(45); }},
+          {"audio in", [=](UiHarness& h) { On<QSlider>(h, B1, "m_pTBrAIn")->setValue(100); }},
+          {"audio out", [=](UiHarness& h) { On<QSlider>(h, B1, "m_pTBrAOut")->setValue(17); }}},
+         {Byte(1796, 1), Byte(1797, 45), Byte(1615, 100), Byte(1616, 17)},
+         [=](UiHarness& h) {
+             QVERIFY(On<QRadioButton>(h, B1, "m_pRdbSCode2")->isChecked());
+             QVERIFY(On<QRadioButton>(h, B1, "m_pRdbTariff4")->isChecked());
+             QCOMPARE(On<QSpinBox>(h, B1, "m_pUDTariff4")->value(), 45);
+             QVERIFY(On<QSpinBox>(h, B1, "m_pUDTariff4")->isEnabled());
+             QCOMPARE(On<QSlider>(h, B1, "m_pTBrAIn")->value(), 100);
+             QCOMPARE(On<QSlider>(h, B1, "m_pTBrAOut")->value(), 17);
+         }});
 
     cases.push_back({N_BASIC2,
                      {{"speed", [=](UiHarness& h) { On<QComboBox>(h, B2, "m_pCmbBaudRate")->setCurrentIndex(3); }},
@@ -169,126 +177,150 @@ std::vector<PaneCase> Cases() {
                          QVERIFY(!On<QCheckBox>(h, B2, "m_pChbCall3")->isChecked());
                      }});
 
-    cases.push_back({N_CALLPARS,
-                     {{"completion", [=](UiHarness& h) { On<QLineEdit>(h, CP, "m_pTxtAddDir")->setText(QStringLiteral("12ž")); }},
-                      {"denied code", [=](UiHarness& h) { On<QLineEdit>(h, CP, "m_pTxtDelNum")->setText(QStringLiteral("*99#abcdef")); }},
-                      {"digits", [=](UiHarness& h) { On<QSpinBox>(h, CP, "m_pUDMaxNumLen")->setValue(17); }}},
-                     {Text(1617, "12\x9E", 8), Text(1625, "*99#abc", 8), Byte(1793, 17)},
-                     [=](UiHarness& h) {
-                         QCOMPARE(On<QLineEdit>(h, CP, "m_pTxtAddDir")->text(), QStringLiteral("12ž"));
-                         QCOMPARE(On<QLineEdit>(h, CP, "m_pTxtDelNum")->text(), QStringLiteral("*99#abc"));
-                         QCOMPARE(On<QSpinBox>(h, CP, "m_pUDMaxNumLen")->value(), 17);
-                     }});
+    cases.push_back(
+        {N_CALLPARS,
+         {{"completion", [=](UiHarness& h) { On<QLineEdit>(h, CP, "m_pTxtAddDir")->setText(QStringLiteral("12ž")); }},
+          {"denied code",
+           [=](UiHarness& h) { On<QLineEdit>(h, CP, "m_pTxtDelNum")->setText(QStringLiteral("*99#abcdef")); }},
+          {"digits", [=](UiHarness& h) { On<QSpinBox>(h, CP, "m_pUDMaxNumLen")->setValue(17); }}},
+         {Text(1617, "12\x9E", 8), Text(1625, "*99#abc", 8), Byte(1793, 17)},
+         [=](UiHarness& h) {
+             QCOMPARE(On<QLineEdit>(h, CP, "m_pTxtAddDir")->text(), QStringLiteral("12ž"));
+             QCOMPARE(On<QLineEdit>(h, CP, "m_pTxtDelNum")->text(), QStringLiteral("*99#abc"));
+             QCOMPARE(On<QSpinBox>(h, CP, "m_pUDMaxNumLen")->value(), 17);
+         }});
 
-    cases.push_back({N_ENDIRS,
-                     {{"slot 1", [](UiHarness& h) { SetEnDir(h, 0, QStringLiteral("420777"), "m_pRdbSIM2"); }},
-                      {"slot 12", [](UiHarness& h) { SetEnDir(h, 11, QStringLiteral("00421"), "m_pRdbSIM1"); }},
-                      {"slot 3 by double click", [](UiHarness& h) { SetEnDir(h, 2, QStringLiteral("33"), "m_pRdbAllSIM", true); }},
-                      {"slot 5 deleted", [=](UiHarness& h) {
-                           auto* list = On<QTreeWidget>(h, ED, "m_pLsvEnDirs");
-                           list->setCurrentItem(list->topLevelItem(4));
-                           On<QPushButton>(h, ED, "m_pBtnDel")->click();
-                       }}},
-                     {Text(1633, "420777", 8), Byte(1761, 2), Text(1633 + 11 * 8, "00421", 8), Byte(1761 + 11, 1),
-                      Text(1633 + 2 * 8, "33", 8), Byte(1761 + 2, 0), Text(1633 + 4 * 8, "", 8), Byte(1761 + 4, 0)},
-                     [=](UiHarness& h) {
-                         auto* list = On<QTreeWidget>(h, ED, "m_pLsvEnDirs");
-                         QCOMPARE(list->topLevelItemCount(), 16);
-                         QCOMPARE(Row(list, 0), (QStringList{"ne", "ano", "420777"}));
-                         QCOMPARE(Row(list, 11), (QStringList{"ano", "ne", "00421"}));
-                         QCOMPARE(Row(list, 2), (QStringList{"ano", "ano", "33"}));
-                         QCOMPARE(Row(list, 4), (QStringList{"ano", "ano", "-"}));
-                     }});
+    cases.push_back(
+        {N_ENDIRS,
+         {{"slot 1", [](UiHarness& h) { SetEnDir(h, 0, QStringLiteral("420777"), "m_pRdbSIM2"); }},
+          {"slot 12", [](UiHarness& h) { SetEnDir(h, 11, QStringLiteral("00421"), "m_pRdbSIM1"); }},
+          {"slot 3 by double click", [](UiHarness& h) { SetEnDir(h, 2, QStringLiteral("33"), "m_pRdbAllSIM", true); }},
+          {"slot 5 deleted",
+           [=](UiHarness& h) {
+               auto* list = On<QTreeWidget>(h, ED, "m_pLsvEnDirs");
+               list->setCurrentItem(list->topLevelItem(4));
+               On<QPushButton>(h, ED, "m_pBtnDel")->click();
+           }}},
+         {Text(1633, "420777", 8), Byte(1761, 2), Text(1633 + 11 * 8, "00421", 8), Byte(1761 + 11, 1),
+          Text(1633 + 2 * 8, "33", 8), Byte(1761 + 2, 0), Text(1633 + 4 * 8, "", 8), Byte(1761 + 4, 0)},
+         [=](UiHarness& h) {
+             auto* list = On<QTreeWidget>(h, ED, "m_pLsvEnDirs");
+             QCOMPARE(list->topLevelItemCount(), 16);
+             QCOMPARE(Row(list, 0), (QStringList{"ne", "ano", "420777"}));
+             QCOMPARE(Row(list, 11), (QStringList{"ano", "ne", "00421"}));
+             QCOMPARE(Row(list, 2), (QStringList{"ano", "ano", "33"}));
+             QCOMPARE(Row(list, 4), (QStringList{"ano", "ano", "-"}));
+         }});
 
-    cases.push_back({N_RENUM,
-                     {{"enabled", [=](UiHarness& h) { On<QCheckBox>(h, RN, "iChbEnable")->click(); }},
-                      {"DTMF delay", [=](UiHarness& h) { On<QSpinBox>(h, RN, "iUDPDDelay")->setValue(200); }},
-                      {"DTMF length", [=](UiHarness& h) { On<QSpinBox>(h, RN, "iUDPDWidth")->setValue(9); }},
-                      {"entry 1", [](UiHarness& h) {
-                           SetRenum(h, 0, QStringLiteral("0800"), QStringLiteral("420800ěš"), "iRdbPostDial");
-                       }},
-                      {"entry 4", [](UiHarness& h) { SetRenum(h, 3, QStringLiteral("12"), QString(), "iRdbInitDial"); }}},
-                     {Byte(1844, 0), Byte(1845, 200), Byte(1846, 9), Text(1847, "0800", 21), Text(1868, "420800\xEC\x9A", 21),
-                      Byte(1889, 1), Text(1847 + 3 * 43, "12", 21), Text(1868 + 3 * 43, "", 21), Byte(1889 + 3 * 43, 0)},
-                     [=](UiHarness& h) {
-                         QVERIFY(!On<QCheckBox>(h, RN, "iChbEnable")->isChecked());
-                         QCOMPARE(On<QSpinBox>(h, RN, "iUDPDDelay")->value(), 200);
-                         QCOMPARE(On<QSpinBox>(h, RN, "iUDPDWidth")->value(), 9);
-                         auto* list = On<QTreeWidget>(h, RN, "iLsvRenum");
-                         QCOMPARE(Row(list, 0), (QStringList{"0800", "420800ěš", "dodatečná volba"}));
-                         QCOMPARE(Row(list, 3), (QStringList{"12", "", "náhradní volba"}));
-                         QCOMPARE(Row(list, 1), (QStringList{"-", "-", "-"}));
-                     }});
+    cases.push_back(
+        {N_RENUM,
+         {{"enabled", [=](UiHarness& h) { On<QCheckBox>(h, RN, "iChbEnable")->click(); }},
+          {"DTMF delay", [=](UiHarness& h) { On<QSpinBox>(h, RN, "iUDPDDelay")->setValue(200); }},
+          {"DTMF length", [=](UiHarness& h) { On<QSpinBox>(h, RN, "iUDPDWidth")->setValue(9); }},
+          {"entry 1",
+           [](UiHarness& h) { SetRenum(h, 0, QStringLiteral("0800"), QStringLiteral("420800ěš"), "iRdbPostDial"); }},
+          {"entry 4", [](UiHarness& h) { SetRenum(h, 3, QStringLiteral("12"), QString(), "iRdbInitDial"); }}},
+         {Byte(1844, 0), Byte(1845, 200), Byte(1846, 9), Text(1847, "0800", 21), Text(1868, "420800\xEC\x9A", 21),
+          Byte(1889, 1), Text(1847 + 3 * 43, "12", 21), Text(1868 + 3 * 43, "", 21), Byte(1889 + 3 * 43, 0)},
+         [=](UiHarness& h) {
+             QVERIFY(!On<QCheckBox>(h, RN, "iChbEnable")->isChecked());
+             QCOMPARE(On<QSpinBox>(h, RN, "iUDPDDelay")->value(), 200);
+             QCOMPARE(On<QSpinBox>(h, RN, "iUDPDWidth")->value(), 9);
+             auto* list = On<QTreeWidget>(h, RN, "iLsvRenum");
+             QCOMPARE(Row(list, 0), (QStringList{"0800", "420800ěš", "dodatečná volba"}));
+             QCOMPARE(Row(list, 3), (QStringList{"12", "", "náhradní volba"}));
+             QCOMPARE(Row(list, 1), (QStringList{"-", "-", "-"}));
+         }});
 
     // SIM card 2, so that the second record's offsets are the ones checked.
     const QString mcall = QStringLiteral("+420ěščřžýáíéúů0123456789");
-    cases.push_back({N_SIM2,
-                     {{"active", [=](UiHarness& h) { On<QCheckBox>(h, SI, "m_pChbActiveSIM")->click(); }},
-                      {"default", [=](UiHarness& h) { On<QCheckBox>(h, SI, "m_pChbDefaultSIM")->click(); }},
-                      {"PIN", [=](UiHarness& h) { On<QLineEdit>(h, SI, "m_pTxtPIN")->setText(QStringLiteral("4321ž")); }},
-                      {"monthly call", [=](UiHarness& h) { On<QLineEdit>(h, SI, "m_pTxtMCall")->setText(mcall); }},
-                      {"switch melody", [=](UiHarness& h) { On<QSpinBox>(h, SI, "m_pUDSIMMusic")->setValue(7); }},
-                      {"monthly melody", [=](UiHarness& h) { On<QSpinBox>(h, SI, "m_pUDMCallMusic")->setValue(250); }},
-                      {"tone", [=](UiHarness& h) { On<QRadioButton>(h, SI, "m_pRdbTone5")->click(); }},
-                      {"credit mode", [=](UiHarness& h) { On<QRadioButton>(h, SI, "m_pRdbCMode3")->click(); }},
-                      {"query code", [=](UiHarness& h) { On<QLineEdit>(h, SI, "m_pTxtCCmd")->setText(QStringLiteral("*104#")); }},
-                      {"minimum", [=](UiHarness& h) { On<QLineEdit>(h, SI, "m_pTxtLowVal")->setText(QStringLiteral("12.5")); }}},
-                     {Byte(1786, 3), Text(12, "4321\x9E", 9),
-                      Text(1822, "+420\xEC\x9A\xE8\xF8\x9E\xFD\xE1\xED\xE9\xFA\xF9" "01234", 21), Byte(1788, 7),
-                      Byte(1843, 250), Byte(1795, 1), Byte(58, 2), Text(59, "*104#", 9), FloatLE(68, 12.5f),
-                      {68, QByteArray("\x00\x00\x48\x41", 4)}},
-                     [=](UiHarness& h) {
-                         QVERIFY(On<QCheckBox>(h, SI, "m_pChbActiveSIM")->isChecked());
-                         QVERIFY(On<QCheckBox>(h, SI, "m_pChbDefaultSIM")->isChecked());
-                         QCOMPARE(On<QLineEdit>(h, SI, "m_pTxtPIN")->text(), QStringLiteral("4321ž"));
-                         QCOMPARE(On<QLineEdit>(h, SI, "m_pTxtMCall")->text(), mcall.left(20));
-                         QCOMPARE(On<QSpinBox>(h, SI, "m_pUDSIMMusic")->value(), 7);
-                         QCOMPARE(On<QSpinBox>(h, SI, "m_pUDMCallMusic")->value(), 250);
-                         QVERIFY(On<QRadioButton>(h, SI, "m_pRdbTone5")->isChecked());
-                         QVERIFY(On<QRadioButton>(h, SI, "m_pRdbCMode3")->isChecked());
-                         QCOMPARE(On<QLineEdit>(h, SI, "m_pTxtCCmd")->text(), QStringLiteral("*104#"));
-                         QCOMPARE(On<QLineEdit>(h, SI, "m_pTxtLowVal")->text(), QStringLiteral("12.5"));
-                     }});
+    cases.push_back(
+        {N_SIM2,
+         {{"active", [=](UiHarness& h) { On<QCheckBox>(h, SI, "m_pChbActiveSIM")->click(); }},
+          {"default", [=](UiHarness& h) { On<QCheckBox>(h, SI, "m_pChbDefaultSIM")->click(); }},
+          {"PIN", [=](UiHarness& h) { On<QLineEdit>(h, SI, "m_pTxtPIN")->setText(QStringLiteral("4321ž")); }},
+          {"monthly call", [=](UiHarness& h) { On<QLineEdit>(h, SI, "m_pTxtMCall")->setText(mcall); }},
+          {"switch melody", [=](UiHarness& h) { On<QSpinBox>(h, SI, "m_pUDSIMMusic")->setValue(7); }},
+          {"monthly melody", [=](UiHarness& h) { On<QSpinBox>(h, SI, "m_pUDMCallMusic")->setValue(250); }},
+          {"tone", [=](UiHarness& h) { On<QRadioButton>(h, SI, "m_pRdbTone5")->click(); }},
+          {"credit mode", [=](UiHarness& h) { On<QRadioButton>(h, SI, "m_pRdbCMode3")->click(); }},
+          {"query code", [=](UiHarness& h) { On<QLineEdit>(h, SI, "m_pTxtCCmd")->setText(QStringLiteral("*104#")); }},
+          {"minimum", [=](UiHarness& h) { On<QLineEdit>(h, SI, "m_pTxtLowVal")->setText(QStringLiteral("12.5")); }}},
+         {Byte(1786, 3),
+          Text(12, "4321\x9E", 9),
+          Text(1822,
+               "+420\xEC\x9A\xE8\xF8\x9E\xFD\xE1\xED\xE9\xFA\xF9"
+               "01234",
+               21),
+          Byte(1788, 7),
+          Byte(1843, 250),
+          Byte(1795, 1),
+          Byte(58, 2),
+          Text(59, "*104#", 9),
+          FloatLE(68, 12.5f),
+          {68, QByteArray("\x00\x00\x48\x41", 4)}},
+         [=](UiHarness& h) {
+             QVERIFY(On<QCheckBox>(h, SI, "m_pChbActiveSIM")->isChecked());
+             QVERIFY(On<QCheckBox>(h, SI, "m_pChbDefaultSIM")->isChecked());
+             QCOMPARE(On<QLineEdit>(h, SI, "m_pTxtPIN")->text(), QStringLiteral("4321ž"));
+             QCOMPARE(On<QLineEdit>(h, SI, "m_pTxtMCall")->text(), mcall.left(20));
+             QCOMPARE(On<QSpinBox>(h, SI, "m_pUDSIMMusic")->value(), 7);
+             QCOMPARE(On<QSpinBox>(h, SI, "m_pUDMCallMusic")->value(), 250);
+             QVERIFY(On<QRadioButton>(h, SI, "m_pRdbTone5")->isChecked());
+             QVERIFY(On<QRadioButton>(h, SI, "m_pRdbCMode3")->isChecked());
+             QCOMPARE(On<QLineEdit>(h, SI, "m_pTxtCCmd")->text(), QStringLiteral("*104#"));
+             QCOMPARE(On<QLineEdit>(h, SI, "m_pTxtLowVal")->text(), QStringLiteral("12.5"));
+         }});
 
     // Alarm 6: record at 295 + 165 * 5.
-    cases.push_back({N_ALARM1 + 5,
-                     {{"call", [=](UiHarness& h) { On<QLineEdit>(h, AL, "m_pTxtACall")->setText(QStringLiteral("112")); }},
-                      {"melody", [=](UiHarness& h) { On<QSpinBox>(h, AL, "m_pUDAMusic")->setValue(99); }},
-                      {"SMS1", [=](UiHarness& h) { On<QLineEdit>(h, AL, "m_pTxtASMS1")->setText(QStringLiteral("+420111")); }},
-                      {"SMS2", [=](UiHarness& h) { On<QLineEdit>(h, AL, "m_pTxtASMS2")->setText(QStringLiteral("+420222")); }},
-                      {"text", [=](UiHarness& h) {
-                           On<QPlainTextEdit>(h, AL, "m_pTxtASMS")->setPlainText(QStringLiteral("Požár v\nhale"));
-                       }}},
-                     {Text(1120, "112", 21), Byte(1284, 99), Text(1141, "+420111", 21), Text(1162, "+420222", 21),
-                      Text(1183, "Po\x9E\xE1r v\r\nhale", 101)},
-                     [=](UiHarness& h) {
-                         QCOMPARE(On<QGroupBox>(h, AL, "m_pGrbMain")->title(), QStringLiteral("Alarm 6"));
-                         QCOMPARE(On<QLineEdit>(h, AL, "m_pTxtACall")->text(), QStringLiteral("112"));
-                         QCOMPARE(On<QSpinBox>(h, AL, "m_pUDAMusic")->value(), 99);
-                         QCOMPARE(On<QLineEdit>(h, AL, "m_pTxtASMS1")->text(), QStringLiteral("+420111"));
-                         QCOMPARE(On<QLineEdit>(h, AL, "m_pTxtASMS2")->text(), QStringLiteral("+420222"));
-                         QCOMPARE(On<QPlainTextEdit>(h, AL, "m_pTxtASMS")->toPlainText(), QStringLiteral("Požár v\nhale"));
-                     }});
+    cases.push_back(
+        {N_ALARM1 + 5,
+         {{"call", [=](UiHarness& h) { On<QLineEdit>(h, AL, "m_pTxtACall")->setText(QStringLiteral("112")); }},
+          {"melody", [=](UiHarness& h) { On<QSpinBox>(h, AL, "m_pUDAMusic")->setValue(99); }},
+          {"SMS1", [=](UiHarness& h) { On<QLineEdit>(h, AL, "m_pTxtASMS1")->setText(QStringLiteral("+420111")); }},
+          {"SMS2", [=](UiHarness& h) { On<QLineEdit>(h, AL, "m_pTxtASMS2")->setText(QStringLiteral("+420222")); }},
+          {"text",
+           [=](UiHarness& h) {
+               On<QPlainTextEdit>(h, AL, "m_pTxtASMS")->setPlainText(QStringLiteral("Požár v\nhale"));
+           }}},
+         {Text(1120, "112", 21), Byte(1284, 99), Text(1141, "+420111", 21), Text(1162, "+420222", 21),
+          Text(1183, "Po\x9E\xE1r v\r\nhale", 101)},
+         [=](UiHarness& h) {
+             QCOMPARE(On<QGroupBox>(h, AL, "m_pGrbMain")->title(), QStringLiteral("Alarm 6"));
+             QCOMPARE(On<QLineEdit>(h, AL, "m_pTxtACall")->text(), QStringLiteral("112"));
+             QCOMPARE(On<QSpinBox>(h, AL, "m_pUDAMusic")->value(), 99);
+             QCOMPARE(On<QLineEdit>(h, AL, "m_pTxtASMS1")->text(), QStringLiteral("+420111"));
+             QCOMPARE(On<QLineEdit>(h, AL, "m_pTxtASMS2")->text(), QStringLiteral("+420222"));
+             QCOMPARE(On<QPlainTextEdit>(h, AL, "m_pTxtASMS")->toPlainText(), QStringLiteral("Požár v\nhale"));
+         }});
 
     // The reset text is typed 120 characters long: 100 reach the image.
-    cases.push_back({N_SMS,
-                     {{"mode", [=](UiHarness& h) { On<QRadioButton>(h, SM, "m_pRdbMode3")->click(); }},
-                      {"forward", [=](UiHarness& h) { On<QLineEdit>(h, SM, "m_pTxtForwardNum")->setText(QStringLiteral("+420602")); }},
-                      {"info", [=](UiHarness& h) { On<QLineEdit>(h, SM, "m_pTxtInfoSMS")->setText(QStringLiteral("+420603")); }},
-                      {"reset text", [=](UiHarness& h) { On<QPlainTextEdit>(h, SM, "m_pTxtResetTxt")->setPlainText(Repeat("řx", 60)); }},
-                      {"credit text", [=](UiHarness& h) {
-                           On<QPlainTextEdit>(h, SM, "m_pTxtCreditTxt")->setPlainText(QStringLiteral("Kredit došel"));
-                       }}},
-                     {Byte(22, 2), Text(23, "+420602", 21), Text(72, "+420603", 21),
-                      Text(93, QByteArray("\xF8x").repeated(50).constData(), 101), Text(194, "Kredit do\x9A" "el", 101)},
-                     [=](UiHarness& h) {
-                         QVERIFY(On<QRadioButton>(h, SM, "m_pRdbMode3")->isChecked());
-                         QVERIFY(On<QLineEdit>(h, SM, "m_pTxtForwardNum")->isEnabled());
-                         QCOMPARE(On<QLineEdit>(h, SM, "m_pTxtForwardNum")->text(), QStringLiteral("+420602"));
-                         QCOMPARE(On<QLineEdit>(h, SM, "m_pTxtInfoSMS")->text(), QStringLiteral("+420603"));
-                         QCOMPARE(On<QPlainTextEdit>(h, SM, "m_pTxtResetTxt")->toPlainText(), Repeat("řx", 50));
-                         QCOMPARE(On<QPlainTextEdit>(h, SM, "m_pTxtCreditTxt")->toPlainText(), QStringLiteral("Kredit došel"));
-                     }});
+    cases.push_back(
+        {N_SMS,
+         {{"mode", [=](UiHarness& h) { On<QRadioButton>(h, SM, "m_pRdbMode3")->click(); }},
+          {"forward",
+           [=](UiHarness& h) { On<QLineEdit>(h, SM, "m_pTxtForwardNum")->setText(QStringLiteral("+420602")); }},
+          {"info", [=](UiHarness& h) { On<QLineEdit>(h, SM, "m_pTxtInfoSMS")->setText(QStringLiteral("+420603")); }},
+          {"reset text",
+           [=](UiHarness& h) { On<QPlainTextEdit>(h, SM, "m_pTxtResetTxt")->setPlainText(Repeat("řx", 60)); }},
+          {"credit text",
+           [=](UiHarness& h) {
+               On<QPlainTextEdit>(h, SM, "m_pTxtCreditTxt")->setPlainText(QStringLiteral("Kredit došel"));
+           }}},
+         {Byte(22, 2), Text(23, "+420602", 21), Text(72, "+420603", 21),
+          Text(93, QByteArray("\xF8x").repeated(50).constData(), 101),
+          Text(194,
+               "Kredit do\x9A"
+               "el",
+               101)},
+         [=](UiHarness& h) {
+             QVERIFY(On<QRadioButton>(h, SM, "m_pRdbMode3")->isChecked());
+             QVERIFY(On<QLineEdit>(h, SM, "m_pTxtForwardNum")->isEnabled());
+             QCOMPARE(On<QLineEdit>(h, SM, "m_pTxtForwardNum")->text(), QStringLiteral("+420602"));
+             QCOMPARE(On<QLineEdit>(h, SM, "m_pTxtInfoSMS")->text(), QStringLiteral("+420603"));
+             QCOMPARE(On<QPlainTextEdit>(h, SM, "m_pTxtResetTxt")->toPlainText(), Repeat("řx", 50));
+             QCOMPARE(On<QPlainTextEdit>(h, SM, "m_pTxtCreditTxt")->toPlainText(), QStringLiteral("Kredit došel"));
+         }});
 
     cases.push_back({N_TIMEPARS,
                      {{"ring", [=](UiHarness& h) { On<QSpinBox>(h, TP, "m_pUDRRingLen")->setValue(11); }},
@@ -360,9 +392,9 @@ private slots:
         for (const Field& f : pc.expected) {
             const QByteArray got(reinterpret_cast<const char*>(after.data()) + 8 + f.offset, f.bytes.size());
             QVERIFY2(got == f.bytes, qPrintable(QStringLiteral("offset %1: %2 instead of %3")
-                                                   .arg(f.offset)
-                                                   .arg(QString::fromLatin1(got.toHex(' ')))
-                                                   .arg(QString::fromLatin1(f.bytes.toHex(' ')))));
+                                                    .arg(f.offset)
+                                                    .arg(QString::fromLatin1(got.toHex(' ')))
+                                                    .arg(QString::fromLatin1(f.bytes.toHex(' ')))));
             for (qsizetype i = 0; i < f.bytes.size(); ++i) covered[8 + f.offset + size_t(i)] = true;
         }
         for (size_t i = 0; i < after.size(); ++i)
@@ -621,8 +653,8 @@ private slots:
             c.credit[0].mode = 5;
             c.call.sim_flags[0] = 0xFD;
         });
-        for (const char* r : {"m_pRdbTone1", "m_pRdbTone2", "m_pRdbTone3", "m_pRdbTone4", "m_pRdbTone5",
-                              "m_pRdbCMode1", "m_pRdbCMode2", "m_pRdbCMode3"})
+        for (const char* r : {"m_pRdbTone1", "m_pRdbTone2", "m_pRdbTone3", "m_pRdbTone4", "m_pRdbTone5", "m_pRdbCMode1",
+                              "m_pRdbCMode2", "m_pRdbCMode3"})
             QVERIFY2(!On<QRadioButton>(h, S, r)->isChecked(), r);
         h.SelectNode(TFrmMain::TAB_CFG, N_SIM2);
         QCOMPARE(Img(h).call.dial_tone[0], uint8_t(9));

@@ -13,8 +13,7 @@ namespace {
 constexpr int kNodeAccessPoint = 6;  // tools tree: "Přístupový bod"
 const char* const kClassEdits[] = {"m_pTxtPrecedence", "m_pTxtDelay", "m_pTxtReliability", "m_pTxtPeak", "m_pTxtMean"};
 
-template <class T>
-T* On(UiHarness& h, const char* name) {
+template <class T> T* On(UiHarness& h, const char* name) {
     T* w = h.Panes()->Get(PANE_GPRSAP)->m_pFrame->findChild<T*>(QString::fromLatin1(name));
     if (!w) qFatal("no control %s", name);
     return w;
@@ -115,7 +114,8 @@ private slots:
 
     void readKeepsTheQosChoice() {
         UiHarness h;
-        QVERIFY(h.sim->SetState({{"gprs", {{"apn", "síť.cz"}, {"dataComp", 0}, {"headComp", 1}, {"qos", {12, 4, 5, 6, 77}}}}}));
+        QVERIFY(h.sim->SetState(
+            {{"gprs", {{"apn", "síť.cz"}, {"dataComp", 0}, {"headComp", 1}, {"qos", {12, 4, 5, 6, 77}}}}}));
         h.SelectNode(TFrmMain::TAB_TOOLS, kNodeAccessPoint);
         Click(h, "m_pBtnLoad");
         QCOMPARE(On<QLineEdit>(h, "m_pTxtAPN")->text(), QStringLiteral("síť.cz"));

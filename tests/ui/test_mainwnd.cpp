@@ -129,9 +129,9 @@ private slots:
         h.Panes()->Get(PANE_BASIC1)->m_bDirty = false;
         h.TriggerAndWait("m_pActCfgRead");
         QVERIFY(!h.model->m_cfg.IsModified());
-        QVERIFY(!h.Panes()->Get(PANE_SMSCFG)->m_bDirty);   // reloaded at once
+        QVERIFY(!h.Panes()->Get(PANE_SMSCFG)->m_bDirty);  // reloaded at once
         QVERIFY(!h.Panes()->Get(PANE_SMSCFG)->m_bLoading);
-        QVERIFY(h.Panes()->Get(PANE_BASIC1)->m_bDirty);    // reloaded when next selected
+        QVERIFY(h.Panes()->Get(PANE_BASIC1)->m_bDirty);  // reloaded when next selected
     }
 
     void statePagesShowTheDevice() {

@@ -19,9 +19,7 @@ namespace {
 
 constexpr int kNodeNew = 1, kNodeReceived = 2, kNodeSent = 3, kNodeToSend = 4;
 
-Ui::TFrmSMSEdit& Editor(UiHarness& h) {
-    return *static_cast<CPaneSMSEdit*>(h.Panes()->Get(PANE_SMSEDIT))->Frame()->ui;
-}
+Ui::TFrmSMSEdit& Editor(UiHarness& h) { return *static_cast<CPaneSMSEdit*>(h.Panes()->Get(PANE_SMSEDIT))->Frame()->ui; }
 
 TFrmSMSList* Lists(UiHarness& h) { return static_cast<CPaneSMSList*>(h.Panes()->Get(PANE_SMSLIST))->Frame(); }
 
@@ -176,7 +174,7 @@ private slots:
         QCOMPARE(received->topLevelItemCount(), 5);
         QCOMPARE(Text(received, 0, 1), QStringLiteral("pátá"));
         QCOMPARE(Text(received, 1, 1), QStringLiteral("čtvrtá řádka"));  // one line
-        QCOMPARE(Text(received, 2, 0), QString());                        // no number
+        QCOMPARE(Text(received, 2, 0), QString());                       // no number
         QCOMPARE(Text(received, 3, 1), QString(160, QLatin1Char('d')));
         QCOMPARE(Text(received, 4, 0), QStringLiteral("+420111"));
         QCOMPARE(Text(received, 4, 2), QStringLiteral("10:01:00  1.2.2024"));

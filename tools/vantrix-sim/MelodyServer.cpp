@@ -56,8 +56,10 @@ uint8_t CMelodyServer::StoreWrite(const uint8_t* p, size_t n) {
     uint16_t address = uint16_t(p[4] | p[5] << 8);
     uint8_t count = p[6];
     uint8_t ack = 0;
-    if (count == 0 || count > kBlockSize || n != kWriteHeaderLen + count) ack = kAckBadLength;
-    else if (address < MELODY_BASE_ADDRESS || uint32_t(address) + count > 0x10000) ack = kAckBadAddress;
+    if (count == 0 || count > kBlockSize || n != kWriteHeaderLen + count)
+        ack = kAckBadLength;
+    else if (address < MELODY_BASE_ADDRESS || uint32_t(address) + count > 0x10000)
+        ack = kAckBadAddress;
     m_writes.push_back({address, count, ack});
     if (ack != 0) return ack;
 
@@ -68,9 +70,7 @@ uint8_t CMelodyServer::StoreWrite(const uint8_t* p, size_t n) {
     return 0;
 }
 
-void CMelodyServer::RefuseWrites(int count, int skip, uint8_t ack) {
-    m_refuseWrites = {skip, count, ack};
-}
+void CMelodyServer::RefuseWrites(int count, int skip, uint8_t ack) { m_refuseWrites = {skip, count, ack}; }
 
 void CMelodyServer::SilenceWrites(int count, int skip) { m_silentWrites = {skip, count, 0}; }
 

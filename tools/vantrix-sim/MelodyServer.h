@@ -17,7 +17,7 @@ public:
     static constexpr uint8_t kAckBadLength = 0x02;   // n of 0 or over 128, or not the payload's length
     static constexpr uint8_t kAckBadAddress = 0x03;  // outside the melody memory
 
-    static constexpr uint8_t kNoAnswer = 0xFF;       // in Write::ack: the write got no reply
+    static constexpr uint8_t kNoAnswer = 0xFF;  // in Write::ack: the write got no reply
 
     struct Write {
         uint16_t address;

@@ -79,9 +79,8 @@ std::string SmsTime(const uint8_t* t) {
 void ParseSmsTime(const std::string& s, uint8_t* t) {
     int y, mo, d, h, mi, se;
     char tail;
-    if (std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &se, &tail) != 6 || y < 2000 ||
-        y > 2255 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || se < 0 ||
-        se > 59)
+    if (std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &se, &tail) != 6 || y < 2000 || y > 2255 ||
+        mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || se < 0 || se > 59)
         throw std::invalid_argument("SMS time must be YYYY-MM-DD HH:MM:SS: " + s);
     t[0] = uint8_t(d);
     t[1] = uint8_t(mo);
@@ -91,8 +90,7 @@ void ParseSmsTime(const std::string& s, uint8_t* t) {
     t[5] = uint8_t(se);
 }
 
-template <typename T>
-void Take(const json& j, const char* key, T& dst) {
+template <typename T> void Take(const json& j, const char* key, T& dst) {
     if (j.contains(key)) dst = j.at(key).get<T>();
 }
 
@@ -114,8 +112,10 @@ std::vector<std::string> SplitArgs(const std::string& s) {
     bool quoted = false;
     for (char c : s) {
         if (c == '"') quoted = !quoted;
-        if (c == ',' && !quoted) out.emplace_back();
-        else out.back() += c;
+        if (c == ',' && !quoted)
+            out.emplace_back();
+        else
+            out.back() += c;
     }
     if (quoted) throw std::invalid_argument("open quote");
     return out;
@@ -144,8 +144,7 @@ std::vector<uint8_t> Reply(uint8_t cmd, uint8_t ack, size_t size = kReplyAck) {
 
 }  // namespace
 
-CSimDevice::CSimDevice(SimOptions opt)
-    : m_opt(std::move(opt)), m_rng(m_opt.seed), m_rx(m_frameBuf, sizeof m_frameBuf) {
+CSimDevice::CSimDevice(SimOptions opt) : m_opt(std::move(opt)), m_rng(m_opt.seed), m_rx(m_frameBuf, sizeof m_frameBuf) {
     Model& m = m_model;
     m.layout = m_opt.layout;
     m.image = DefaultImage(m.layout);
@@ -323,8 +322,8 @@ std::vector<uint8_t> CSimDevice::Answer(const uint8_t* p, size_t n) {
         return r;
     }
     case CMD_PIN: {
-        std::string pin(reinterpret_cast<const char*>(data), bytes::FieldLen(reinterpret_cast<const char*>(data),
-                                                                             std::min(dataLen, kPinField)));
+        std::string pin(reinterpret_cast<const char*>(data),
+                        bytes::FieldLen(reinterpret_cast<const char*>(data), std::min(dataLen, kPinField)));
         bool blocked = m_opt.pinTries > 0 && m.pinWrong >= m_opt.pinTries;
         if (blocked) return Reply(cmd, 6);
         if (dataLen > 0 && pin == cp1250::FromUtf8(m_opt.pin)) {
@@ -336,9 +335,7 @@ std::vector<uint8_t> CSimDevice::Answer(const uint8_t* p, size_t n) {
         m_pinAccepted = false;
         return Reply(cmd, m_opt.pinTries > 0 && m.pinWrong >= m_opt.pinTries ? 6 : 3);
     }
-    case CMD_END_SESSION:
-        m_pinAccepted = false;
-        return Reply(cmd, 0);
+    case CMD_END_SESSION: m_pinAccepted = false; return Reply(cmd, 0);
     case CMD_LABEL: {
         auto r = Reply(cmd, 0, kReplyLabel);
         r[4] = m.fwMajor;
@@ -447,8 +444,7 @@ std::vector<uint8_t> CSimDevice::Answer(const uint8_t* p, size_t n) {
     }
     case CMD_SET_CLOCK: {
         if (dataLen < 6) return Reply(cmd, kAckBad);
-        if (data[0] < 1 || data[0] > 31 || data[1] < 1 || data[1] > 12 || data[3] > 23 || data[4] > 59 ||
-            data[5] > 59)
+        if (data[0] < 1 || data[0] > 31 || data[1] < 1 || data[1] > 12 || data[3] > 23 || data[4] > 59 || data[5] > 59)
             return Reply(cmd, kAckBad);
         struct tm tm = {};
         tm.tm_mday = data[0];
@@ -469,8 +465,7 @@ std::vector<uint8_t> CSimDevice::Answer(const uint8_t* p, size_t n) {
         // at the new one.
         m_linkOpen = data[0] == 1;
         return Reply(cmd, 0);
-    default:
-        return Reply(cmd, kAckBad);
+    default: return Reply(cmd, kAckBad);
     }
 }
 
@@ -500,8 +495,7 @@ std::string CSimDevice::AtAnswer(const std::string& line) {
         return "+CGDCONT: 1,\"IP\",\"" + m.apn + "\",\"0.0.0.0\"" + buf + "\r\n\r\nOK";
     }
     if (upper == "AT+CGQREQ?") {
-        std::snprintf(buf, sizeof buf, "+CGQREQ: 1,%d,%d,%d,%d,%d", m.qos[0], m.qos[1], m.qos[2], m.qos[3],
-                      m.qos[4]);
+        std::snprintf(buf, sizeof buf, "+CGQREQ: 1,%d,%d,%d,%d,%d", m.qos[0], m.qos[1], m.qos[2], m.qos[3], m.qos[4]);
         return std::string(buf) + "\r\n\r\nOK";
     }
     try {

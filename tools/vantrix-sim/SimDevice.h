@@ -24,21 +24,21 @@
 #endif
 
 struct SimOptions {
-    int layout = 2;               // layout id reported at 0x20 (1 and 2 have an image)
-    uint32_t speed = 57600;       // line speed while no link is open
-    bool pace = false;            // replies take the time the line would take
+    int layout = 2;          // layout id reported at 0x20 (1 and 2 have an image)
+    uint32_t speed = 57600;  // line speed while no link is open
+    bool pace = false;       // replies take the time the line would take
     std::string pin = "1234";
-    int pinTries = 3;             // wrong PINs until access is blocked; 0: never
+    int pinTries = 3;  // wrong PINs until access is blocked; 0: never
     uint8_t inputs = 0;
-    int smsPolls = 2;             // 0x2C answers "in progress" this many times
-    bool smsFail = false;         // ... and then "failed" instead of "sent"
-    double dropRate = 0;          // share of reply frames not sent
-    double corruptRate = 0;       // share of reply frames sent with a bad checksum
+    int smsPolls = 2;        // 0x2C answers "in progress" this many times
+    bool smsFail = false;    // ... and then "failed" instead of "sent"
+    double dropRate = 0;     // share of reply frames not sent
+    double corruptRate = 0;  // share of reply frames sent with a bad checksum
     uint32_t seed = 1;
-    std::set<uint8_t> silent;     // commands that get no answer
+    std::set<uint8_t> silent;           // commands that get no answer
     std::map<uint8_t, uint8_t> refuse;  // command -> acknowledge code
-    long stopAfter = -1;          // answer this many frames, then nothing; -1: no limit
-    bool echoAt = true;           // the GSM module echoes AT command lines
+    long stopAfter = -1;                // answer this many frames, then nothing; -1: no limit
+    bool echoAt = true;                 // the GSM module echoes AT command lines
     std::string statePath;
 
     // Identity (0x20, 0x23); texts UTF-8.
@@ -67,18 +67,18 @@ struct SimOptions {
 
 // What the tests can look at.
 struct SimStats {
-    std::map<uint8_t, int> frames;                       // good request frames per command
-    std::map<uint8_t, std::vector<uint8_t>> lastRequest; // payload of the latest one per command
-    long totalFrames = 0;       // good request frames of any kind
-    uint64_t bytesIn = 0;       // bytes taken at the listening speed
-    uint64_t bytesIgnored = 0;  // bytes that came at another speed
-    int badFrames = 0;          // checksum errors, foreign or oversized frames
-    int replies = 0;            // reply frames sent whole
+    std::map<uint8_t, int> frames;                        // good request frames per command
+    std::map<uint8_t, std::vector<uint8_t>> lastRequest;  // payload of the latest one per command
+    long totalFrames = 0;                                 // good request frames of any kind
+    uint64_t bytesIn = 0;                                 // bytes taken at the listening speed
+    uint64_t bytesIgnored = 0;                            // bytes that came at another speed
+    int badFrames = 0;                                    // checksum errors, foreign or oversized frames
+    int replies = 0;                                      // reply frames sent whole
     int dropped = 0;
     int corrupted = 0;
     int melodyFrames = 0;
     std::vector<std::string> atCommands;  // AT command lines, as received
-    uint32_t lastBaud = 0;      // the PC's line speed at the latest bytes
+    uint32_t lastBaud = 0;                // the PC's line speed at the latest bytes
 };
 
 class CSimDevice : public ISimStage {
@@ -105,7 +105,10 @@ public:
 
     // The next AT command line gets this text after its echo instead of the
     // module's answer.
-    void SetNextAtAnswer(std::string raw) { m_nextAtAnswer = std::move(raw); m_haveNextAt = true; }
+    void SetNextAtAnswer(std::string raw) {
+        m_nextAtAnswer = std::move(raw);
+        m_haveNextAt = true;
+    }
 
 #ifdef VANTRIX_SIM_MELODY
     // Melody requests (80 xx 00 00) go here.
@@ -119,7 +122,7 @@ public:
 
 private:
     struct Sms {
-        uint8_t time[6];  // day, month, year - 2000, hour, minute, second
+        uint8_t time[6];           // day, month, year - 2000, hour, minute, second
         std::string number, text;  // Windows-1250
     };
     struct SentSms {
@@ -136,16 +139,16 @@ private:
         uint8_t hwMinor = 0;
         uint32_t serial = 0;
         bool gprs = true;
-        std::string imei, name;      // Windows-1250
-        std::string operatorName;    // Windows-1250
+        std::string imei, name;    // Windows-1250
+        std::string operatorName;  // Windows-1250
         uint8_t moduleState = 0, simState = 0, netReg = 0, signal = 0, unauthorised = 0;
         float credit1 = 0, credit2 = 0;
         uint16_t bts = 0;
         uint8_t inputs = 0, outputs = 0;
-        int64_t clockOffset = 0;     // seconds ahead of the PC clock
+        int64_t clockOffset = 0;  // seconds ahead of the PC clock
         std::deque<Sms> smsQueue;
         std::vector<SentSms> sent;
-        std::string apn;             // Windows-1250
+        std::string apn;  // Windows-1250
         uint8_t dataComp = 0, headComp = 0;
         uint8_t qos[5] = {};
         int pinWrong = 0;

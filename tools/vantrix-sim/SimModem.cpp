@@ -56,9 +56,7 @@ void CSimModem::Receive(const uint8_t* p, size_t n, uint32_t, ISimLine& out) {
         m_line.clear();
         Result("NO CARRIER", out);
         return;
-    case Mode::Data:
-        DataBytes(p, n, out);
-        return;
+    case Mode::Data: DataBytes(p, n, out); return;
     default:
         for (size_t i = 0; i < n; ++i) {
             CommandByte(p[i], out);

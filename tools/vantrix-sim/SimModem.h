@@ -15,10 +15,10 @@
 class CSimDevice;
 
 struct SimModemOptions {
-    uint32_t ringMs = 300;                      // a dial rings this long before its outcome
-    std::string callResult = "CONNECT 9600";    // the outcome: "CONNECT ...", BUSY, NO CARRIER, NO ANSWER, ...
-    uint32_t guardMs = 1000;                    // escape guard time (S12)
-    bool echo = true;                           // echo of the command line (ATE1)
+    uint32_t ringMs = 300;                              // a dial rings this long before its outcome
+    std::string callResult = "CONNECT 9600";            // the outcome: "CONNECT ...", BUSY, NO CARRIER, NO ANSWER, ...
+    uint32_t guardMs = 1000;                            // escape guard time (S12)
+    bool echo = true;                                   // echo of the command line (ATE1)
     std::string ident = "Vantrix-sim Hayes modem 1.0";  // the answer to ATI
 };
 

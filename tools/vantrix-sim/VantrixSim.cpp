@@ -25,8 +25,7 @@ constexpr int kTurnMs = 50;
 constexpr int kHupPollMs = 20;
 
 int64_t NowUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -79,8 +78,7 @@ bool CVantrixSim::Start() {
 void CVantrixSim::Stop() {
     if (!m_running) return;
     uint64_t one = 1;
-    while (::write(m_wake, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    while (::write(m_wake, &one, sizeof one) < 0 && errno == EINTR) {}
     m_thread.join();
     ::close(m_wake);
     ::close(m_master);
@@ -119,8 +117,10 @@ void CVantrixSim::Serve() {
         int p = ::poll(fds, 2, writeNow ? kTurnMs : timeout);
         if (p < 0 && errno != EINTR) return;
         if (fds[1].revents & POLLIN) return;
-        if (fds[0].revents & POLLIN) ReadFromPc();
-        else if (fds[0].revents & POLLHUP) LineClosed();
+        if (fds[0].revents & POLLIN)
+            ReadFromPc();
+        else if (fds[0].revents & POLLHUP)
+            LineClosed();
         {
             std::lock_guard lock(m_mutex);
             m_front->Idle(m_line);

@@ -83,9 +83,9 @@ private:
 
     // Server thread only.
     bool m_hup = false;
-    uint32_t m_baud = 0;          // the PC's speed at the latest bytes
-    int64_t m_rxFreeUs = 0;       // when the PC's bytes so far would have crossed the line
-    int64_t m_txNextUs = 0;       // when the line is free for the next reply byte
-    std::deque<uint8_t> m_out;    // towards the PC
-    std::deque<int64_t> m_outDue; // per byte: not before this time (0 when not paced)
+    uint32_t m_baud = 0;           // the PC's speed at the latest bytes
+    int64_t m_rxFreeUs = 0;        // when the PC's bytes so far would have crossed the line
+    int64_t m_txNextUs = 0;        // when the line is free for the next reply byte
+    std::deque<uint8_t> m_out;     // towards the PC
+    std::deque<int64_t> m_outDue;  // per byte: not before this time (0 when not paced)
 };

@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
     app.add_option("--silent", silent, "command (hex, e.g. 0x29) that gets no answer; repeatable");
     app.add_option("--refuse", refuse, "CMD:ACK: answer command CMD (hex) with acknowledge ACK; repeatable");
     app.add_option("--stop-after", o.stopAfter, "answer N frames, then nothing");
-    app.add_flag("--no-echo", [&](size_t) { o.echoAt = false; }, "the GSM module does not echo AT commands");
+    app.add_flag(
+        "--no-echo", [&](size_t) { o.echoAt = false; }, "the GSM module does not echo AT commands");
     app.add_option("--state", o.statePath, "JSON state: loaded at start, saved at exit");
     app.add_option("--link", link, "symbolic link to the slave side");
 
@@ -120,7 +121,8 @@ int main(int argc, char** argv) {
     app.add_option("--serial", o.serial, "serial number")->capture_default_str();
     app.add_option("--imei", o.imei, "IMEI")->capture_default_str();
     app.add_option("--name", o.name, "device name")->capture_default_str();
-    app.add_flag("--no-gprs", [&](size_t) { o.gprs = false; }, "the device has no GPRS");
+    app.add_flag(
+        "--no-gprs", [&](size_t) { o.gprs = false; }, "the device has no GPRS");
     app.add_option("--operator", o.operatorName, "GSM operator name")->capture_default_str();
     app.add_option("--signal", o.signal, "GSM signal 0..99")->check(CLI::Range(0, 255));
     app.add_option("--credit1", o.credit1, "credit of SIM 1");
@@ -149,8 +151,7 @@ int main(int argc, char** argv) {
         unsigned long ack = 256;
         try {
             if (colon != std::string::npos) ack = std::stoul(s.substr(colon + 1), nullptr, 0);
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
         if (colon == std::string::npos || !ParseCmd(s.substr(0, colon), cmd) || ack > 255) {
             std::cerr << "vantrix-sim: --refuse " << s << ": expected CMD:ACK\n";
             return kExitUsage;
@@ -215,8 +216,8 @@ int main(int argc, char** argv) {
     if (modem) {
         // What the modem went through, for scripts.
         SimModemStats st = modem->Stats();
-        nlohmann::json j = {{"calls", st.calls},         {"dialled", st.dialled}, {"connected", st.connected},
-                            {"aborted", st.aborted},     {"hangups", st.hangups}, {"escapes", st.escapes},
+        nlohmann::json j = {{"calls", st.calls},     {"dialled", st.dialled}, {"connected", st.connected},
+                            {"aborted", st.aborted}, {"hangups", st.hangups}, {"escapes", st.escapes},
                             {"inCall", st.inCall}};
         std::printf("%s\n", nlohmann::json{{"modem", j}}.dump().c_str());
         std::fflush(stdout);

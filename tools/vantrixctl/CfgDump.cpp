@@ -7,13 +7,9 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-template <size_t N>
-std::string Text(const char (&field)[N]) {
-    return cp1250::ToUtf8(bytes::FieldStr(field));
-}
+template <size_t N> std::string Text(const char (&field)[N]) { return cp1250::ToUtf8(bytes::FieldStr(field)); }
 
-template <size_t N>
-json Bytes(const uint8_t (&field)[N]) {
+template <size_t N> json Bytes(const uint8_t (&field)[N]) {
     json a = json::array();
     for (uint8_t b : field) a.push_back(b);
     return a;
@@ -54,8 +50,7 @@ nlohmann::ordered_json CfgToJson(const CfgImage& img) {
 
     const CallRec& c = img.call;
     json directions = json::array();
-    for (int d = 0; d < 16; ++d)
-        directions.push_back({{"prefix", Text(c.directions[d])}, {"sim", c.direction_sim[d]}});
+    for (int d = 0; d < 16; ++d) directions.push_back({{"prefix", Text(c.directions[d])}, {"sim", c.direction_sim[d]}});
     j["call"] = {
         {"direction_completion", Text(c.direction_completion)},
         {"denied_code", Text(c.denied_code)},
@@ -77,8 +72,8 @@ nlohmann::ordered_json CfgToJson(const CfgImage& img) {
         {"reserved2", Bytes(c.reserved2)},
     };
     for (int s = 0; s < 2; ++s) {
-        j[s == 0 ? "sim1_monthly_call" : "sim2_monthly_call"] = {
-            {"number", Text(img.monthly_call[s].number)}, {"melody", img.monthly_call[s].melody}};
+        j[s == 0 ? "sim1_monthly_call" : "sim2_monthly_call"] = {{"number", Text(img.monthly_call[s].number)},
+                                                                 {"melody", img.monthly_call[s].melody}};
     }
     json entries = json::array();
     for (const auto& e : img.renum.entries)

@@ -80,8 +80,7 @@ void ConsoleUI::HandleComMsg(CComMsg* msg) {
         msg->value2 = 0;  // no new PIN on the command line
         if (m_result == 0) m_result = 11;
         break;
-    default:
-        break;
+    default: break;
     }
     msg->done.store(1, std::memory_order_release);
 }

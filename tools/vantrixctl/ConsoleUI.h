@@ -14,8 +14,7 @@ class CVantrix;
 
 class ConsoleUI : public IAppUI {
 public:
-    int MessageBox(const std::string& text, MbButtons buttons, MbIcon icon,
-                   const std::string& caption) override;
+    int MessageBox(const std::string& text, MbButtons buttons, MbIcon icon, const std::string& caption) override;
     std::string OpenFileDialog(const std::string&, const std::string&) override { return {}; }
     std::string SaveFileDialog(const std::string&, const std::string&) override { return {}; }
     void GetScreenSize(int& width, int& height) override { width = 1024, height = 768; }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/Bytes.h"
-#include "app/ProgDir.h"
 #include "app/Profile.h"
+#include "app/ProgDir.h"
 #include "app/TextCodec.h"
 #include "app/Vantrix.h"
 #include "remote/ConnectDsc.h"
@@ -50,8 +50,7 @@ std::string Fmt(const char* fmt, unsigned a, unsigned b) {
 }
 
 std::string Ansi(const std::string& utf8) { return cp1250::FromUtf8(utf8); }
-template <size_t N>
-std::string Utf8(const char (&field)[N]) { return cp1250::ToUtf8(bytes::FieldStr(field)); }
+template <size_t N> std::string Utf8(const char (&field)[N]) { return cp1250::ToUtf8(bytes::FieldStr(field)); }
 
 std::string IsoTime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s) {
     char buf[64];
@@ -319,8 +318,8 @@ int main(int argc, char** argv) {
     Options o;
     app.add_option("--port", o.port, "serial port: COM1, ttyUSB0 or a path")->capture_default_str();
     app.add_flag("--log", o.log, "capture the traffic to sercom.log beside the program");
-    auto* remote = app.add_option("--remote", o.remote,
-                                  "reach the device by a modem call to NUMBER instead of the port");
+    auto* remote =
+        app.add_option("--remote", o.remote, "reach the device by a modem call to NUMBER instead of the port");
     auto* pin = app.add_option("--pin", o.pin, "PIN to log in with after --remote");
     remote->needs(pin);
     pin->needs(remote);
@@ -339,10 +338,10 @@ int main(int argc, char** argv) {
 
     app.add_subcommand("identify", "connect, identify the device, disconnect");
     app.add_subcommand("status", "read the device state");
-    app.add_subcommand("read-config", "read the configuration into a file")
-        ->add_option("FILE", o.file)->required();
+    app.add_subcommand("read-config", "read the configuration into a file")->add_option("FILE", o.file)->required();
     app.add_subcommand("write-config", "write a configuration file to the device")
-        ->add_option("FILE", o.file)->required();
+        ->add_option("FILE", o.file)
+        ->required();
     auto* setOut = app.add_subcommand("set-outputs", "set the outputs of MASK to LEVELS");
     setOut->add_option("MASK", o.mask)->required();
     setOut->add_option("LEVELS", o.levels)->required();
