@@ -214,8 +214,8 @@ TEST(SmsRecord, FromDeviceReadsTheReply) {
     uint8_t reply[188] = {};
     const uint8_t stamp[6] = {2, 12, 8, 14, 3, 9};
     std::memcpy(reply + 4, stamp, 6);
-    std::memcpy(reply + 11, "+420603111222\0Ahoj",
-                18);  // NOLINT(bugprone-not-null-terminated-result): the zeroed reply ends it
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): the zeroed reply ends it
+    std::memcpy(reply + 11, "+420603111222\0Ahoj", 18);
     CSMS s;
     s.SetText("old");
     s.AddNumber("old");
