@@ -38,7 +38,7 @@ fuzz: deps
 # compile_commands.json.
 lint: deps
 	@cmake --preset default >/dev/null
-	@cmake --build --preset default
+	@cmake --build --preset default >build/default/lint-build.log 2>&1 || { tail -n 40 build/default/lint-build.log; false; }
 	@scripts/lint.sh build/default
 
 clean:
