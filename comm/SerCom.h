@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "comm/PortName.h"
+
 enum SerResult : int { SER_OK = 0, SER_FAIL = 1, SER_OPEN = 2, SER_TIMEOUT = 3, SER_CANCEL = 4 };
 
 // What the link and the AT channel need of a transport.
@@ -70,10 +72,6 @@ private:
     bool m_writeHeaderDue = false;
     bool m_readHeaderDue = false;
 };
-
-// "COM<n>" -> /dev/ttyS<n-1>; a name starting with '/' is a path; any other
-// name -> /dev/<name>.
-std::string MapPortName(const std::string& name);
 
 // The speed constant for a line speed in Bd (300..115200); 0 when unsupported.
 uint32_t BaudConstant(uint32_t baud);

@@ -6,11 +6,11 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 
 #include "comm/Frame.h"
+#include "comm/PortName.h"
 
 namespace melody {
 
@@ -29,29 +29,11 @@ int MsLeft(Clock::time_point deadline) {
 
 }  // namespace
 
-std::string MelodyPortPath(const std::string& name) {
-    if (!name.empty() && name[0] == '/') return name;
-    if (name.size() > 3 && std::toupper(static_cast<unsigned char>(name[0])) == 'C' &&
-        std::toupper(static_cast<unsigned char>(name[1])) == 'O' &&
-        std::toupper(static_cast<unsigned char>(name[2])) == 'M') {
-        unsigned n = 0;
-        bool digits = true;
-        for (size_t i = 3; i < name.size() && digits; ++i) {
-            if (!std::isdigit(static_cast<unsigned char>(name[i])) || n > 100000)
-                digits = false;
-            else
-                n = n * 10 + unsigned(name[i] - '0');
-        }
-        if (digits && n >= 1) return "/dev/ttyS" + std::to_string(n - 1);
-    }
-    return "/dev/" + name;
-}
-
 CMelodyPort::~CMelodyPort() { Close(); }
 
 bool CMelodyPort::Open(const std::string& name) {
     Close();
-    std::string path = MelodyPortPath(name);
+    std::string path = MapPortName(name);
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct termios t;

@@ -32,10 +32,6 @@ public:
     virtual void SetReadTimeout(uint32_t ms) = 0;
 };
 
-// "COM<n>" -> /dev/ttyS<n-1>, a name starting with '/' as it is, any other
-// name -> /dev/<name>. Keeps step with the control panel's MapPortName.
-std::string MelodyPortPath(const std::string& name);
-
 // 57600 Bd, 8N1, raw, no flow control, DTR and RTS inactive, not shared.
 class CMelodyPort : public IMelodyLink {
 public:

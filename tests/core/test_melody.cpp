@@ -330,16 +330,6 @@ TEST(MelodyConsole, PortNameLine) {
     EXPECT_EQ(next, "COM5");
 }
 
-TEST(MelodyConsole, PortNamesMapLikeTheControlPanel) {
-    EXPECT_EQ(MelodyPortPath("COM1"), "/dev/ttyS0");
-    EXPECT_EQ(MelodyPortPath("com10"), "/dev/ttyS9");
-    EXPECT_EQ(MelodyPortPath("COM0"), "/dev/COM0");
-    EXPECT_EQ(MelodyPortPath("COM"), "/dev/COM");
-    EXPECT_EQ(MelodyPortPath("COM1a"), "/dev/COM1a");
-    EXPECT_EQ(MelodyPortPath("/dev/pts/7"), "/dev/pts/7");
-    EXPECT_EQ(MelodyPortPath("ttyUSB0"), "/dev/ttyUSB0");
-}
-
 TEST(MelodyFile, OpensRegularFilesUpToTheMemorySize) {
     TempDir dir;
     CFileSource f;

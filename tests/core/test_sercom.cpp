@@ -76,6 +76,8 @@ TEST(SerCom, PortNames) {
     EXPECT_EQ(MapPortName("/dev/pts/7"), "/dev/pts/7");
     EXPECT_EQ(MapPortName("COM0"), "/dev/COM0");
     EXPECT_EQ(MapPortName("COMX"), "/dev/COMX");
+    EXPECT_EQ(MapPortName("COM"), "/dev/COM");
+    EXPECT_EQ(MapPortName("COM1a"), "/dev/COM1a");
 }
 
 TEST(SerCom, OpenAppliesTheLineSettings) {

@@ -1,0 +1,8 @@
+// Port names as the user types them, for the control panel and melodyloader.
+#pragma once
+
+#include <string>
+
+// "COM<n>" -> /dev/ttyS<n-1>; a name starting with '/' is a path; any other
+// name -> /dev/<name>.
+std::string MapPortName(const std::string& name);
