@@ -27,7 +27,9 @@
 #include "app/Vantrix.h"
 #include "comm/ComMsg.h"
 #include "tests/support/FakeUI.h"
+#include "tests/support/ImageBytes.h"
 #include "tests/support/TempDir.h"
+#include "tools/vantrix-sim/Hex.h"
 #include "tools/vantrix-sim/VantrixSim.h"
 
 namespace {
@@ -42,17 +44,6 @@ int OpenDescriptors() {
         ::closedir(d);
     }
     return n;
-}
-
-Bytes Unhex(const std::string& hex) {
-    Bytes b;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return b;
-}
-
-Bytes ImageBytes(const CfgImage& img) {
-    auto p = reinterpret_cast<const uint8_t*>(&img);
-    return {p, p + sizeof img};
 }
 
 struct Counts {
@@ -191,7 +182,7 @@ private:
         img.renum.entries[pick(5)].mode = uint8_t(pick(2));
     }
 
-    Bytes DeviceBytes() { return Unhex(m_sim->State()["image"].get<std::string>()); }
+    Bytes DeviceBytes() { return simhex::Bytes(m_sim->State()["image"].get<std::string>()); }
 
     // The device's bytes as the document holds them.
     CfgImage SimImage() {

@@ -10,6 +10,7 @@
 #include "app/Strings.h"
 #include "config/VantrixCfg.h"
 #include "tests/support/FakeUI.h"
+#include "tests/support/ImageBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -21,11 +22,6 @@ Bytes Header(int32_t version, int32_t layout) {
     std::memcpy(&b[0], &version, 4);
     std::memcpy(&b[4], &layout, 4);
     return b;
-}
-
-Bytes ImageBytes(const CfgImage& img) {
-    auto p = reinterpret_cast<const unsigned char*>(&img);
-    return Bytes(p, p + sizeof img);
 }
 
 struct CfgDocument : ::testing::Test {

@@ -5,15 +5,11 @@
 #include <vector>
 
 #include "config/CfgImage.h"
+#include "tests/support/ImageBytes.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes ImageBytes(const CfgImage& img) {
-    auto p = reinterpret_cast<const uint8_t*>(&img);
-    return Bytes(p, p + sizeof img);
-}
 
 void Put(Bytes& b, size_t off, const char* text) { std::memcpy(&b[off], text, std::strlen(text)); }
 

@@ -7,21 +7,8 @@
 #include "comm/ComMsg.h"
 #include "comm/Link.h"
 #include "tests/integration/EngineFixture.h"
-
-namespace {
-
-std::vector<uint8_t> Unhex(const std::string& hex) {
-    std::vector<uint8_t> b;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return b;
-}
-
-std::vector<uint8_t> ImageBytes(const CfgImage& img) {
-    auto p = reinterpret_cast<const uint8_t*>(&img);
-    return {p, p + sizeof img};
-}
-
-}  // namespace
+#include "tests/support/ImageBytes.h"
+#include "tools/vantrix-sim/Hex.h"
 
 TEST_F(EngineTest, OfflineRequestIsWrappedInConnectAndDisconnect) {
     Boot();
@@ -90,7 +77,7 @@ TEST_F(EngineTest, ConfigurationMovesInBlocksOfBothLayouts) {
         const LayoutDesc* l = FindLayout(layout);
         std::vector<uint8_t> expected(l->size);
         l->exportImage(edited, expected.data());
-        EXPECT_EQ(Unhex(sim->State()["image"].get<std::string>()), expected);
+        EXPECT_EQ(simhex::Bytes(sim->State()["image"].get<std::string>()), expected);
 
         SetDefaults(*model->m_cfg.GetData());
         EXPECT_EQ(Run({REQ_READ_CFG, reinterpret_cast<intptr_t>(&model->m_cfg), 0}), 0);

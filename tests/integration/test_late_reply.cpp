@@ -8,19 +8,10 @@
 #include "comm/Frame.h"
 #include "comm/Link.h"
 #include "tests/integration/EngineFixture.h"
+#include "tests/support/ImageBytes.h"
+#include "tools/vantrix-sim/Hex.h"
 
 namespace {
-
-std::vector<uint8_t> Unhex(const std::string& hex) {
-    std::vector<uint8_t> b;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) b.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return b;
-}
-
-std::vector<uint8_t> ImageBytes(const CfgImage& img) {
-    auto p = reinterpret_cast<const uint8_t*>(&img);
-    return {p, p + sizeof img};
-}
 
 // The command byte of the frame that starts `line`, or 0.
 uint8_t CommandOf(const std::vector<uint8_t>& line) {
@@ -115,5 +106,5 @@ TEST_F(LateReplyTest, LateWriteReplyDoesNotCompleteTheFollowingRead) {
     EXPECT_EQ(bytes::FieldStr(img.sms_forward_number), "+420603123456");
     std::vector<uint8_t> expected(kDevice2Size);
     FindLayout(LAYOUT_DEVICE2)->exportImage(img, expected.data());
-    EXPECT_EQ(Unhex(sim->State()["image"].get<std::string>()), expected);
+    EXPECT_EQ(simhex::Bytes(sim->State()["image"].get<std::string>()), expected);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "melodyloader/MelodyProtocol.h"
+#include "tools/vantrix-sim/Hex.h"
 
 using namespace melody;
 
@@ -81,34 +82,13 @@ void CMelodyServer::RefuseChecks(bool on, uint8_t ack) {
 
 void CMelodyServer::SilenceChecks(bool on) { m_silentChecks = on; }
 
-nlohmann::json CMelodyServer::State() const {
-    static const char kHex[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(2 * m_memory.size());
-    for (uint8_t b : m_memory) {
-        hex += kHex[b >> 4];
-        hex += kHex[b & 15];
-    }
-    return {{"memory", hex}};
-}
+nlohmann::json CMelodyServer::State() const { return {{"memory", simhex::ToHex(m_memory)}}; }
 
 void CMelodyServer::SetState(const nlohmann::json& state) {
     if (!state.is_object()) return;
     auto it = state.find("memory");
     if (it == state.end() || !it->is_string()) return;
     const std::string& hex = it->get_ref<const std::string&>();
-    if (hex.size() % 2 != 0 || hex.size() / 2 > kMaxImageSize) return;
-    auto nibble = [](char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
-    std::vector<uint8_t> memory(hex.size() / 2);
-    for (size_t i = 0; i < memory.size(); ++i) {
-        int hi = nibble(hex[2 * i]), lo = nibble(hex[2 * i + 1]);
-        if (hi < 0 || lo < 0) return;
-        memory[i] = uint8_t(hi << 4 | lo);
-    }
-    m_memory = std::move(memory);
+    if (hex.size() / 2 > kMaxImageSize) return;
+    simhex::FromHex(hex, m_memory);  // leaves the memory as it was on bad text
 }

@@ -15,6 +15,7 @@
 #include "app/TextCodec.h"
 #include "comm/Link.h"
 #include "config/CfgImage.h"
+#include "tools/vantrix-sim/Hex.h"
 
 using nlohmann::json;
 
@@ -29,30 +30,6 @@ constexpr size_t kMaxAtLine = 512;
 // The acknowledge for malformed requests and unknown commands.
 constexpr uint8_t kAckBad = 2;
 constexpr size_t kMaxSmsText = 160;
-
-std::string ToHex(const std::vector<uint8_t>& v) {
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    s.reserve(v.size() * 2);
-    for (uint8_t b : v) {
-        s += digits[b >> 4];
-        s += digits[b & 15];
-    }
-    return s;
-}
-
-std::vector<uint8_t> FromHex(const std::string& s) {
-    if (s.size() % 2) throw std::invalid_argument("hex text of odd length");
-    auto nibble = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        throw std::invalid_argument("not a hex digit");
-    };
-    std::vector<uint8_t> v(s.size() / 2);
-    for (size_t i = 0; i < v.size(); ++i) v[i] = uint8_t(nibble(s[2 * i]) << 4 | nibble(s[2 * i + 1]));
-    return v;
-}
 
 // "2.05" -> 2, 5.
 bool ParseVersion(const std::string& s, uint32_t& major, uint32_t& minor) {
@@ -530,7 +507,7 @@ json CSimDevice::State() const {
     const Model& m = m_model;
     json j;
     j["layout"] = m.layout;
-    j["image"] = ToHex(m.image);
+    j["image"] = simhex::ToHex(m.image);
     j["identity"] = {
         {"firstValue", m.firstValue},
         {"firmware", Version(m.fwMajor, m.fwMinor)},
@@ -584,7 +561,8 @@ void CSimDevice::ApplyState(const json& j, Model& m) {
         m.layout = layout;
     }
     if (j.contains("image")) {
-        m.image = FromHex(j.at("image").get<std::string>());
+        if (!simhex::FromHex(j.at("image").get<std::string>(), m.image))
+            throw std::invalid_argument("image is not hex text");
         const LayoutDesc* desc = FindLayout(m.layout);
         if ((m.layout == LAYOUT_DEVICE1 || m.layout == LAYOUT_DEVICE2) && m.image.size() != desc->size)
             throw std::invalid_argument("image size " + std::to_string(m.image.size()) + " does not fit layout " +
