@@ -11,6 +11,7 @@ namespace cp1250 {
 std::string ToUtf8(std::string_view ansi);
 
 // Characters that Windows-1250 lacks become '?'; invalid UTF-8 bytes too.
+// The invisible tag characters U+E0000 to U+E007F are dropped, as iconv does.
 std::string FromUtf8(std::string_view utf8);
 
 }  // namespace cp1250

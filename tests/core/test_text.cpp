@@ -22,6 +22,9 @@ TEST(TextCodec, UnmappableCharactersBecomeReplacements) {
                                          "b")),
               "a\xEF\xBF\xBD"
               "b");  // undefined in 1250
+    EXPECT_EQ(cp1250::FromUtf8("a\xF3\xA0\x80\x85"
+                               "b"),
+              "ab");  // an invisible tag character leaves nothing behind
 }
 
 TEST(Strings, TextsAndFilters) {
