@@ -48,10 +48,7 @@ void TFrmCallEnDirs::Refresh(int slot) {
         if (slot < 0 || slot == i) FillRow(i, yes, no);
 }
 
-int TFrmCallEnDirs::SelectedSlot() const {
-    const QList<QTreeWidgetItem*> selected = ui->m_pLsvEnDirs->selectedItems();
-    return selected.isEmpty() ? -1 : ui->m_pLsvEnDirs->indexOfTopLevelItem(selected.first());
-}
+int TFrmCallEnDirs::SelectedSlot() const { return cfgui::SelectedRow(ui->m_pLsvEnDirs); }
 
 void TFrmCallEnDirs::m_pLsvEnDirsSelectItem() {
     const bool any = SelectedSlot() >= 0;

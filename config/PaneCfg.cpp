@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTextCursor>
+#include <QTreeWidget>
 
 #include <bit>
 #include <cmath>
@@ -133,6 +134,11 @@ int CheckedRadio(std::initializer_list<QRadioButton*> radios) {
         ++i;
     }
     return -1;
+}
+
+int SelectedRow(const QTreeWidget* list) {
+    const QList<QTreeWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.first());
 }
 
 void Track(QSpinBox* w) { TrackValue(w); }

@@ -19,6 +19,7 @@ class QPlainTextEdit;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
+class QTreeWidget;
 class QWidget;
 
 // A pane that edits the configuration image.
@@ -59,6 +60,9 @@ void SetFittingText(QLineEdit* edit, const QString& text, int limit);
 void CheckRadio(std::initializer_list<QRadioButton*> radios, int index);
 // Index of the checked radio, -1 when none is.
 int CheckedRadio(std::initializer_list<QRadioButton*> radios);
+
+// Row of the first selected item of a flat list, -1 when none is selected.
+int SelectedRow(const QTreeWidget* list);
 
 // --- Byte values in a control with a narrower range. A value outside the
 // range is shown at the nearest end and stored back unchanged until the user

@@ -59,10 +59,7 @@ void TFrmRenum::Refresh(int entry) {
     }
 }
 
-int TFrmRenum::SelectedEntry() const {
-    const QList<QTreeWidgetItem*> selected = ui->iLsvRenum->selectedItems();
-    return selected.isEmpty() ? -1 : ui->iLsvRenum->indexOfTopLevelItem(selected.first());
-}
+int TFrmRenum::SelectedEntry() const { return cfgui::SelectedRow(ui->iLsvRenum); }
 
 void TFrmRenum::iLsvRenumSelectItem() {
     const bool any = SelectedEntry() >= 0;
