@@ -68,6 +68,8 @@ int CAppUI::Start() {
     if (!m_pCom) return 33;
     UpdateTitle();
     OnEvent(AE_OFFLINE, 0);
+    // The application's main form: the message loop runs until it is closed.
+    m_pMain->show();
     return 1;
 }
 
