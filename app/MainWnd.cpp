@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/Accessibility.h"
 #include "app/AppUIQt.h"
 #include "app/PaneMng.h"
 #include "app/Profile.h"
@@ -93,7 +94,8 @@ TFrmMain::TFrmMain(CAppUI& app) : QMainWindow(nullptr), m_app(app), ui(std::make
         action->setIcon(Image(images[i++]));
         if (QWidget* w = ui->m_pTlbMain->widgetForAction(action)) {
             w->setObjectName(QString::fromLatin1(name));
-            w->setAccessibleName(action->toolTip());
+            w->setAccessibleName(PlainCaption(action->text()));
+            w->setAccessibleDescription(action->toolTip());
         }
     }
     ui->m_pActReadStatus->setIcon(Image(14));

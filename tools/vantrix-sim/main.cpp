@@ -6,12 +6,15 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -63,6 +66,56 @@ void RemoveLink(const std::string& link, const std::string& target) {
     if (n > 0 && std::string(buf, size_t(n)) == target) ::unlink(link.c_str());
 }
 
+// The control socket: a test process that drives another program against the
+// simulator sees and changes the device while both run.
+int OpenControl(const std::string& path) {
+    sockaddr_un addr{};
+    if (path.size() >= sizeof addr.sun_path) return -1;
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    ::unlink(path.c_str());
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// One request line, one answer line: "state" gives the whole state, a JSON
+// object is merged into it as --state would load it.
+std::string ControlAnswer(CVantrixSim& sim, const std::string& line) {
+    if (line == "state") return sim.State().dump();
+    nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    std::string error = "not a JSON object";
+    if (j.is_object() && sim.SetState(j, &error)) return R"({"ok":true})";
+    return nlohmann::json{{"error", error}}.dump();
+}
+
+// Serves one client; a client that says nothing for a second is dropped, so
+// it can never stop the device.
+void ServeControl(CVantrixSim& sim, int listener) {
+    int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return;
+    std::string line;
+    char buf[4096];
+    for (;;) {
+        struct pollfd p = {fd, POLLIN, 0};
+        if (::poll(&p, 1, 1000) <= 0) break;
+        ssize_t r = ::read(fd, buf, sizeof buf);
+        if (r <= 0) break;
+        line.append(buf, size_t(r));
+        if (line.size() > (1u << 20)) break;
+        size_t nl = line.find('\n');
+        if (nl == std::string::npos) continue;
+        std::string answer = ControlAnswer(sim, line.substr(0, nl)) + '\n';
+        ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
+        break;
+    }
+    ::close(fd);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,6 +158,9 @@ int main(int argc, char** argv) {
         "--no-echo", [&](size_t) { o.echoAt = false; }, "the GSM module does not echo AT commands");
     app.add_option("--state", o.statePath, "JSON state: loaded at start, saved at exit");
     app.add_option("--link", link, "symbolic link to the slave side");
+    std::string control;
+    app.add_option("--control", control,
+                   "Unix socket: a line \"state\" answers the state as JSON, a JSON object changes it");
 
     bool modemFront = false;
     SimModemOptions mo;
@@ -192,13 +248,21 @@ int main(int argc, char** argv) {
         sim.Stop();
         return kExitCantCreate;
     }
+    int controlFd = control.empty() ? -1 : OpenControl(control);
+    if (!control.empty() && controlFd < 0) {
+        std::cerr << "vantrix-sim: cannot make the control socket " << control << '\n';
+        sim.Stop();
+        if (!link.empty()) RemoveLink(link, sim.SlavePath());
+        return kExitCantCreate;
+    }
     std::printf("%s\n", sim.SlavePath().c_str());
     std::fflush(stdout);
 
     bool watchStdin = StdinCanClose();
     while (true) {
-        struct pollfd fds[2] = {{sigFd, POLLIN, 0}, {watchStdin ? STDIN_FILENO : -1, POLLIN, 0}};
-        int p = ::poll(fds, 2, -1);
+        struct pollfd fds[3] = {
+            {sigFd, POLLIN, 0}, {watchStdin ? STDIN_FILENO : -1, POLLIN, 0}, {controlFd, POLLIN, 0}};
+        int p = ::poll(fds, 3, -1);
         if (p < 0) {
             if (errno == EINTR) continue;
             break;
@@ -209,6 +273,11 @@ int main(int argc, char** argv) {
             ssize_t r = ::read(STDIN_FILENO, buf, sizeof buf);
             if (r == 0 || (r < 0 && errno != EINTR && errno != EAGAIN)) break;
         }
+        if (fds[2].revents & POLLIN) ServeControl(sim, controlFd);
+    }
+    if (controlFd >= 0) {
+        ::close(controlFd);
+        ::unlink(control.c_str());
     }
 
     sim.Stop();
