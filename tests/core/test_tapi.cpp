@@ -411,7 +411,7 @@ TEST_F(TapiCallTest, ModemThatRefusesOrIsSilentEndsTheCall) {
                 return numeric ? "0\r" : kOk;
             }
             if (line.rfind("ATD", 0) == 0) return "\r\nCONNECT 9600\r\n";
-            return "";
+            return line == "+++" || line == "ATH" ? kOk : std::string();
         });
         ASSERT_EQ(mng.MakeCall("112", 0), 0) << numeric;
         EXPECT_EQ(NextState(), LINECALLSTATE_DIALING) << numeric;

@@ -112,7 +112,7 @@ bool CheckNumbers(const std::string& text) {
             return false;
         }
         if (++count > SMS_MAX_NUMBERS) {
-            std::fprintf(stderr, "sms-send: the number %s is one more than the %d recipients an SMS takes\n",
+            std::fprintf(stderr, "sms-send: the number %s is one too many: an SMS takes at most %d recipients\n",
                          number.c_str(), SMS_MAX_NUMBERS);
             return false;
         }
@@ -233,7 +233,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
             return kExitUsage;
         }
         if (BadApnChar(o.apn) != std::string::npos) {
-            std::fprintf(stderr, "gprs-write: the APN holds printable ASCII characters other than '\"' only\n");
+            std::fprintf(stderr, "gprs-write: the APN may hold only printable ASCII characters other than '\"'\n");
             return kExitUsage;
         }
         bytes::SetField(gprs.apn, apn);
