@@ -35,6 +35,7 @@ const std::unordered_map<int, const char*>& Table() {
         {112,
          "Seznam připojení je plný (100 položek). Odstraňte nepotřebné připojení "
          "v nastavení komunikace."},
+        {113, "Název komunikačního portu může mít nejvýše 16 znaků."},
         {200, "Nastala chyba sériové komunikace."},
         {201, "Nepodařilo se otevřít komunikační port."},
         {202, "Vypršel komunikační timeout."},

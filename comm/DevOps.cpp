@@ -38,12 +38,13 @@ struct Reply {
     }
 };
 
-// A configuration block's reply answers the request's command and echoes its
-// offset and length. The command matters too: the late reply to a cancelled
-// write of block 0 echoes the same offset and length as the read of block 0
-// that follows, and would otherwise fill that block with what it lacks.
-bool EchoesBlock(const uint8_t* reply, const uint8_t* req) {
-    return reply[kCmdByte] == req[kCmdByte] && std::memcmp(reply + kCfgOffsetByte, req + kCfgOffsetByte, 4) == 0;
+// A configuration block's reply has the length of its kind (the echo of a
+// write, or the echo and the block of a read) and echoes the request's offset
+// and length. Reply bytes 0 to 2 say nothing; the length is what tells the
+// late reply to a cancelled write of block 0 from the read of block 0 that
+// follows, which echoes the same offset and length.
+bool EchoesBlock(const uint8_t* reply, size_t replyLen, const uint8_t* req, size_t expectedLen) {
+    return replyLen == expectedLen && std::memcmp(reply + kCfgOffsetByte, req + kCfgOffsetByte, 4) == 0;
 }
 
 }  // namespace
@@ -64,7 +65,7 @@ int CVantrixCom::OpenLink() {
 }
 
 int CVantrixCom::OpenLocal() {
-    const std::string port = m_model.Profile().PortName();
+    const std::string port = m_portOverride.empty() ? m_model.Profile().PortName() : m_portOverride;
     const int start = m_speedIndex;
     int index = start;
     int r = 0;
@@ -160,7 +161,7 @@ int CVantrixCom::ReadConfig(CVantrixCfg& doc) {
         bytes::PutBE16(req.b + 8, uint16_t(len));
         int r = Txn(req.b, 10, reply.b, len + 10);
         if (r != 0) return r;
-        if (!EchoesBlock(reply.b, req.b)) return DR_WRONG_REPLY;
+        if (!EchoesBlock(reply.b, m_lastReplyLen, req.b, kCfgDataByte + len)) return DR_WRONG_REPLY;
         std::memcpy(buf + off, reply.b + 10, len);
         Step();
     }
@@ -186,7 +187,7 @@ int CVantrixCom::WriteConfig(CVantrixCfg& doc) {
         std::memcpy(req.b + 10, buf + off, len);
         int r = Txn(req.b, 10 + len, reply.b, 10, CfgWriteTiming(len));
         if (r != 0) return r;
-        if (!EchoesBlock(reply.b, req.b)) return DR_WRONG_REPLY;
+        if (!EchoesBlock(reply.b, m_lastReplyLen, req.b, kReplyWriteCfg)) return DR_WRONG_REPLY;
         Step();
     }
     return 0;
@@ -371,6 +372,8 @@ int CVantrixCom::ReadGprs() {
     SetGprsDefaults(rec);
     Begin(IDS_CAPTION_CONNECT + 9, true, 2);
     std::string_view f[CAtChannel::kMaxFields];
+    // Whatever an earlier dialogue left on the line is no answer to this one.
+    m_ser.PurgeRx();
     int r = m_at.Send("AT+CGDCONT?\r");
     if (r == 0) r = m_at.Receive();
     if (r != 0) return r;
@@ -390,7 +393,7 @@ int CVantrixCom::ReadGprs() {
     for (int i = 0; i < 5; ++i)
         if (f[i + 1].data()) *qos[i] = uint8_t(std::atoi(std::string(f[i + 1]).c_str()));
 
-    m_at.Send("ATZ\r");
+    EndAtDialogue();
     rec.defaultQos = m_model.m_gprs.defaultQos;
     m_model.m_gprs = rec;
     m_model.UI().Notify(AE_GPRS_READ, 0);
@@ -401,6 +404,11 @@ int CVantrixCom::ReadGprs() {
 int CVantrixCom::WriteGprs() {
     const GprsApRec& rec = m_model.m_gprs;
     Begin(IDS_CAPTION_CONNECT + 10, true, 2);
+    // The APN goes between quotes into the command line: one that could end
+    // the quotes or the line is refused as the module would refuse it, and
+    // nothing is sent.
+    if (BadApnChar(bytes::FieldStr(rec.apn)) != std::string_view::npos) return DR_AT_ERROR;
+    m_ser.PurgeRx();
     char cmd[CAtChannel::kBufferSize];
     std::snprintf(cmd, sizeof cmd, "AT+CGDCONT=1,\"IP\",\"%s\",,%d,%d\r", bytes::FieldStr(rec.apn).c_str(),
                   rec.dataCompression ? 1 : 0, rec.headerCompression ? 1 : 0);
@@ -418,7 +426,13 @@ int CVantrixCom::WriteGprs() {
     if (r == 0) r = m_at.Receive();
     if (r != 0) return r;
     Step();
-    m_at.Send("ATZ\r");
+    EndAtDialogue();
     Pause(m_settleMs);
     return 0;
+}
+
+void CVantrixCom::EndAtDialogue() {
+    // Its answer is read here, so that it cannot pass for the answer to the
+    // next dialogue's first command; what it says changes nothing now.
+    if (m_at.Send("ATZ\r") == 0) m_at.Receive();
 }

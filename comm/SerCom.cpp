@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -62,6 +63,11 @@ int CSerCom::Open(const std::string& name, uint32_t baud) {
     std::string path = MapPortName(name);
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return SER_OPEN;
+    // TIOCEXCL does not stop root; a lock does, for every program that takes it.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return SER_OPEN;
+    }
     // Held from here on, also when the settings fail, until the next open or close.
     m_fd = fd;
     m_ownsSettings = true;

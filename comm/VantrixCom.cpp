@@ -161,8 +161,12 @@ void CVantrixCom::IdlePoll() {
 
 int CVantrixCom::Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs, uint32_t writeMs,
                      uint32_t tries) {
-    m_lastCommand = req[1];
-    return LinkTransact(m_ser, req, len, reply, capacity, readMs, writeMs, tries);
+    // Only a frame that went out names the command in an error report.
+    LinkTrace trace;
+    int r = LinkTransact(m_ser, req, len, reply, capacity, readMs, writeMs, tries, &trace);
+    if (trace.sent) m_lastCommand = req[1];
+    m_lastReplyLen = trace.replyLen;
+    return r;
 }
 
 int CVantrixCom::Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t tries) {

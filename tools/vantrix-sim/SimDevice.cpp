@@ -259,11 +259,11 @@ void CSimDevice::HandleFrame(const uint8_t* p, size_t n, ISimLine& out) {
     }
     if (m_opt.silent.count(cmd)) return;
     auto refused = m_opt.refuse.find(cmd);
-    if (refused != m_opt.refuse.end()) {
-        SendReply(Reply(cmd, refused->second), out);
-        return;
-    }
-    SendReply(Answer(p, n), out);
+    std::vector<uint8_t> reply = refused != m_opt.refuse.end() ? Reply(cmd, refused->second) : Answer(p, n);
+    // The PC takes a reply whatever its first three bytes are.
+    if (m_opt.replyHead.size() == 3 && reply.size() >= 3)
+        std::copy(m_opt.replyHead.begin(), m_opt.replyHead.end(), reply.begin());
+    SendReply(reply, out);
 }
 
 void CSimDevice::SendReply(const std::vector<uint8_t>& payload, ISimLine& out) {

@@ -39,6 +39,7 @@ struct SimOptions {
     std::map<uint8_t, uint8_t> refuse;  // command -> acknowledge code
     long stopAfter = -1;                // answer this many frames, then nothing; -1: no limit
     bool echoAt = true;                 // the GSM module echoes AT command lines
+    std::vector<uint8_t> replyHead;     // reply bytes 0 to 2 when set; else C0, the command, 01
     std::string statePath;
 
     // Identity (0x20, 0x23); texts UTF-8.

@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
     CLI::App app{"vantrix-sim - a Vantrix gateway on a pseudo-terminal"};
     CVantrixSim::Options o;
     std::vector<std::string> silent, refuse;
+    std::string replyHead;
     std::string link;
     int inputs = 0;
 
@@ -153,6 +154,7 @@ int main(int argc, char** argv) {
     app.add_option("--seed", o.seed, "seed of the faults")->capture_default_str();
     app.add_option("--silent", silent, "command (hex, e.g. 0x29) that gets no answer; repeatable");
     app.add_option("--refuse", refuse, "CMD:ACK: answer command CMD (hex) with acknowledge ACK; repeatable");
+    app.add_option("--reply-head", replyHead, "reply bytes 0 to 2 in hex, e.g. 3F77E1 (default: C0, the command, 01)");
     app.add_option("--stop-after", o.stopAfter, "answer N frames, then nothing");
     app.add_flag(
         "--no-echo", [&](size_t) { o.echoAt = false; }, "the GSM module does not echo AT commands");
@@ -170,6 +172,9 @@ int main(int argc, char** argv) {
                    "with --modem: how a dial ends: CONNECT 9600, BUSY, NO CARRIER, NO ANSWER, NO DIALTONE")
         ->capture_default_str();
     app.add_option("--guard-ms", mo.guardMs, "with --modem: escape guard time")->capture_default_str();
+    app.add_option("--answer-ms", mo.answerMs, "with --modem: a command's answer comes this much later")
+        ->capture_default_str();
+    app.add_flag("--numeric", mo.numeric, "with --modem: result codes as digits until ATV1");
 
     app.add_option("--first-value", o.firstValue, "16-bit value at bytes 4-5 of the identity");
     app.add_option("--firmware", o.firmware, "firmware version")->capture_default_str();
@@ -213,6 +218,15 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
         o.refuse[cmd] = uint8_t(ack);
+    }
+
+    if (!replyHead.empty()) {
+        if (replyHead.size() != 6 || replyHead.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            std::cerr << "vantrix-sim: --reply-head " << replyHead << ": expected three bytes in hex\n";
+            return kExitUsage;
+        }
+        for (size_t i = 0; i < 6; i += 2)
+            o.replyHead.push_back(uint8_t(std::stoul(replyHead.substr(i, 2), nullptr, 16)));
     }
 
     // Declared first so that it outlives the server that calls it.

@@ -75,6 +75,14 @@ bool ParseTime(const std::string& text, SysTime& t) {
     struct tm tm = {};
     const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &tm);
     if (!end || *end || tm.tm_year + 1900 < 2000 || tm.tm_year + 1900 > 2255) return false;
+    // strptime takes 31 for any month and leap seconds: only a time that
+    // comes back unchanged from the calendar exists.
+    struct tm back = tm;
+    time_t secs = timegm(&back);
+    struct tm check = {};
+    if (tm.tm_sec > 59 || !gmtime_r(&secs, &check) || check.tm_mday != tm.tm_mday || check.tm_mon != tm.tm_mon ||
+        check.tm_year != tm.tm_year)
+        return false;
     t.wYear = uint16_t(tm.tm_year + 1900);
     t.wMonth = uint16_t(tm.tm_mon + 1);
     t.wDay = uint16_t(tm.tm_mday);
@@ -82,6 +90,33 @@ bool ParseTime(const std::string& text, SysTime& t) {
     t.wMinute = uint16_t(tm.tm_min);
     t.wSecond = uint16_t(tm.tm_sec);
     t.wMilliseconds = 0;
+    return true;
+}
+
+// The recipients as CSMS::ParseNumbers takes them (a run starts with a digit
+// or '+' and goes on over digits), refused when one would be cut or dropped.
+bool CheckNumbers(const std::string& text) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    int count = 0;
+    for (size_t i = 0; i < text.size();) {
+        if (!digit(text[i]) && text[i] != '+') {
+            ++i;
+            continue;
+        }
+        const size_t start = i++;
+        while (i < text.size() && digit(text[i])) ++i;
+        const std::string number = text.substr(start, i - start);
+        if (number.size() > size_t(SMS_NUMBER_LEN)) {
+            std::fprintf(stderr, "sms-send: the number %s is longer than %d characters\n", number.c_str(),
+                         SMS_NUMBER_LEN);
+            return false;
+        }
+        if (++count > SMS_MAX_NUMBERS) {
+            std::fprintf(stderr, "sms-send: the number %s is one too many: an SMS takes at most %d recipients\n",
+                         number.c_str(), SMS_MAX_NUMBERS);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -132,7 +167,8 @@ json GprsJson(const GprsApRec& g) {
 class Device {
 public:
     explicit Device(const Options& o) : m_profile(), m_model(m_ui, m_profile, GetProgramDir()) {
-        m_profile.SetPortName(o.port);
+        // Taken as it is: the profile's field would cut a long path.
+        m_model.m_com.SetPortOverride(o.port);
         m_profile.com.logTraffic = o.log ? 1 : 0;
         m_ui.SetModel(&m_model);
         for (const auto& dir : o.modemDirs) m_model.m_com.Tapi().AddModemDir(dir);
@@ -163,6 +199,11 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     // Arguments first: nothing goes to the device when they are wrong.
     if (!o.remote.empty()) {
         std::string dial;
+        const size_t bad = BadDialChar(o.remote);
+        if (bad != std::string::npos) {
+            std::fprintf(stderr, "--remote: the character '%c' is not allowed in a telephone number\n", o.remote[bad]);
+            return kExitUsage;
+        }
         if (Ansi(o.remote).size() > size_t(CONNECT_NUMBER_LEN) || !MakeDialString(o.remote, dial)) {
             std::fprintf(stderr, "--remote: a telephone number of at most %d characters\n", CONNECT_NUMBER_LEN);
             return kExitUsage;
@@ -179,7 +220,8 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         return kExitUsage;
     }
     if (cmd == "set-time" && !o.time.empty() && !ParseTime(o.time, when)) {
-        std::fprintf(stderr, "set-time: the time is YYYY-MM-DDTHH:MM:SS, years 2000 to 2255\n");
+        std::fprintf(stderr,
+                     "set-time: the time is an existing date and time YYYY-MM-DDTHH:MM:SS, years 2000 to 2255\n");
         return kExitUsage;
     }
     GprsApRec gprs;
@@ -188,6 +230,10 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         std::string apn = Ansi(o.apn);
         if (apn.size() > sizeof gprs.apn - 1) {
             std::fprintf(stderr, "gprs-write: the APN has at most 31 characters\n");
+            return kExitUsage;
+        }
+        if (BadApnChar(o.apn) != std::string::npos) {
+            std::fprintf(stderr, "gprs-write: the APN may hold only printable ASCII characters other than '\"'\n");
             return kExitUsage;
         }
         bytes::SetField(gprs.apn, apn);
@@ -211,6 +257,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     }
     CSMS sms;
     if (cmd == "sms-send") {
+        if (!CheckNumbers(o.number)) return kExitUsage;
         sms.ParseNumbers(Ansi(o.number));
         std::string text = Ansi(o.text);
         if (sms.GetNumberCount() == 0 || text.empty() || text.size() > size_t(SMS_TEXT_MAX)) {
@@ -310,6 +357,27 @@ int CfgDump(const std::string& file) {
     return 0;
 }
 
+// The first word that names no subcommand, or "": CLI11 reports it as a
+// missing subcommand.
+std::string UnknownSubcommand(const CLI::App& app, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") break;
+        if (arg.size() > 1 && arg[0] == '-') {
+            const CLI::Option* opt = app.get_option_no_throw(arg);
+            if (opt && opt->get_type_size() != 0 && arg.find('=') == std::string::npos) ++i;  // its value
+            continue;
+        }
+        try {
+            app.get_subcommand(arg);
+            return {};
+        } catch (const CLI::OptionNotFound&) {
+            return arg;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -361,6 +429,11 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        const std::string unknown = app.get_subcommands().empty() ? UnknownSubcommand(app, argc, argv) : "";
+        if (!unknown.empty()) {
+            std::fprintf(stderr, "vantrixctl: unknown subcommand '%s' (--help lists them)\n", unknown.c_str());
+            return kExitUsage;
+        }
         int rc = app.exit(e);
         return rc == 0 ? 0 : kExitUsage;
     }
