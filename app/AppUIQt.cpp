@@ -126,8 +126,9 @@ void CAppUI::Post(std::function<void()> fn, std::promise<void>* done) {
 }
 
 bool CAppUI::event(QEvent* e) {
-    if (e->type() != CUiCall::Kind()) return QObject::event(e);
+    // Before the event is looked at: it may come from the worker.
     m_handOver.load(std::memory_order_acquire);
+    if (e->type() != CUiCall::Kind()) return QObject::event(e);
     static_cast<CUiCall*>(e)->Run();
     return true;
 }
