@@ -7,7 +7,7 @@ PACKAGES="cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev clang-f
 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev \
 qt6-base-dev qt6-serialport-dev qt6-base-dev-tools \
 xauth xvfb python3 \
-dbus-daemon at-spi2-core python3-pyatspi python3-xlib"
+dbus-daemon at-spi2-core python3-pyatspi python3-xlib imagemagick"
 
 missing=""
 for p in $PACKAGES; do
