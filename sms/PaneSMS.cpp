@@ -133,6 +133,7 @@ void TFrmSMSEdit::UpdateButtons() {
 void TFrmSMSEdit::BindSMS(CSMS* sms, int index, bool fill) {
     m_pSMS = sms;
     m_nIndex = index;
+    m_bKeepText = false;  // kept bytes belong to the record they came from
     if (!fill || !sms) return;
     m_bBinding = true;
     ui->m_pTxtText->setPlainText(SmsTextToUi(sms->GetText()));
