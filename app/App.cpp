@@ -1,6 +1,8 @@
 #include "app/App.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QScreen>
 
 #include <cstdio>
@@ -23,6 +25,10 @@ CApp::CApp(std::string progDir)
     : m_progDir(progDir.empty() ? GetProgramDir() : std::move(progDir)), m_profile(ScreenProfile()), m_ui(*this) {}
 
 int CApp::Start(CVantrix& model) {
+    // The program is Czech whatever the machine's locale; without the file
+    // Qt's own texts stay English.
+    if (m_qtCzech.load(QStringLiteral("qtbase_cs"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&m_qtCzech);
     m_ui.SetModel(&model);
     m_profile.Read(DataPath(m_progDir, "Profile.dat"));
     int r = model.Init();

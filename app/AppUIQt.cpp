@@ -90,6 +90,13 @@ int CAppUI::Start() {
     OnEvent(AE_OFFLINE, 0);
     // The application's main form: the message loop runs until it is closed.
     m_pMain->show();
+    // Only the shown splitter knows the room it shares: sized from that, the
+    // tree gets its width exactly instead of losing the handle's width.
+    QSplitter* split = m_pMain->Form()->m_pSpltMain;
+    const int room = split->width() - split->handleWidth();
+    tree = std::max(m_pMain->Form()->m_pPgCtlP1->minimumWidth(), std::min(int(wnd.treeWidth), room - 150));
+    split->setSizes({tree, std::max(150, room - tree)});
+    m_pMain->KeepStartLayout(wnd.windowWidth, wnd.windowHeight, wnd.treeWidth);
     return 1;
 }
 

@@ -79,6 +79,10 @@ const std::unordered_map<int, const char*>& Table() {
         {442, "registrace odmítnuta"},
         {443, "neznámý"},
         {444, "roaming"},
+        {500, "(nenalezeno)"},
+        {501, "Modem je právě používán pro spojení."},
+        {502, "Modem nelze otevřít."},
+        {503, "Modem neodpověděl."},
     };
     return table;
 }

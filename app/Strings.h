@@ -44,6 +44,10 @@ enum StrId : int {
     IDS_GSM_STATE = 400,
     IDS_SIM_STATE = 420,
     IDS_NET_STATE = 440,
+    IDS_MODEM_NOT_FOUND = 500,  // 500..503 the modem properties dialog
+    IDS_MODEM_IN_USE = 501,
+    IDS_MODEM_CANNOT_OPEN = 502,
+    IDS_MODEM_NO_ANSWER = 503,
 };
 
 // Filter of the open and save dialogs, in the "text|pattern|text|pattern" form:

@@ -43,7 +43,8 @@ void CPaneDevId::Load(int arg) {
     u.m_pTxtHWVer->setText(QString::asprintf("%u.%02d", d.hwMajor, d.hwMinor));
     u.m_pTxtSerNum->setText(QString::asprintf("%08u", d.serial));
     u.m_pTxtIMEI->setText(Text(d.imei));
-    u.m_pTxtGPRS->setText(Str(d.gprs + 1));
+    // 0 and 1 have texts ("ano", "ne"); any other value shows an empty field.
+    u.m_pTxtGPRS->setText(d.gprs <= 1 ? Str(IDS_YES + d.gprs) : QString());
 }
 
 // ------------------------------------------------------------------ GSM
@@ -122,6 +123,8 @@ void CPaneIO::Load(int arg) {
 TFrmTime::TFrmTime(CAppUI& app, QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFrmTime>()), m_app(app) {
     ui->setupUi(this);
     NameControls(this);
+    // The device holds the year as one byte after 2000.
+    ui->m_pDtpDate->setDateRange(QDate(2000, 1, 1), QDate(2255, 12, 31));
     connect(ui->m_pBtnSet, &QPushButton::clicked, this, [this] {
         CVantrix& m = m_app.Model();
         QTime t = ui->m_pDtpTime->time();

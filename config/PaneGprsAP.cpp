@@ -76,7 +76,7 @@ void CPaneGprsAP::Load(int arg) {
     BeginLoad(arg);
     const GprsApRec& r = m_app.Model().m_gprs;
     auto& u = *m_pFrm->ui;
-    u.m_pTxtAPN->setText(cfgui::FieldText(r.apn));
+    cfgui::LoadText(u.m_pTxtAPN, r.apn);
     u.m_pChbDComp->setChecked(r.dataCompression != 0);
     u.m_pChbHComp->setChecked(r.headerCompression != 0);
     cfgui::CheckRadio({u.m_pRdbDefSet, u.m_pRdbUsrSet}, r.defaultQos ? 0 : 1);
@@ -89,7 +89,7 @@ void CPaneGprsAP::Load(int arg) {
 void CPaneGprsAP::Save() {
     GprsApRec& r = m_app.Model().m_gprs;
     auto& u = *m_pFrm->ui;
-    cfgui::StoreText(r.apn, u.m_pTxtAPN->text());
+    cfgui::StoreText(r.apn, u.m_pTxtAPN);
     r.dataCompression = u.m_pChbDComp->isChecked() ? 1 : 0;
     r.headerCompression = u.m_pChbHComp->isChecked() ? 1 : 0;
     r.defaultQos = u.m_pRdbDefSet->isChecked() ? 1 : 0;

@@ -425,6 +425,7 @@ private slots:
                 QCOMPARE(p->ui->m_pTxtName->text(), QStringLiteral("A-gone"));
                 QVERIFY(p->ui->m_pTxtDevice->text().contains(QStringLiteral("nenalezeno")));
                 QCOMPARE(p->ui->m_pTxtInfo->toPlainText(), QStringLiteral("Modem nelze otevřít."));
+                QCOMPARE(QString::fromUtf8(LoadStr(IDS_MODEM_CANNOT_OPEN)), p->ui->m_pTxtInfo->toPlainText());
                 p->accept();
             });
             u.m_pBtnModemSet->click();
