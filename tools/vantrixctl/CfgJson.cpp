@@ -112,7 +112,7 @@ const StrictCp1250& Codec() {
 template <class V, class C> void CreditFields(V& v, C& c) {
     v.Byte("mode", c.mode);
     v.Text("code", c.code);
-    v.Float("min_value", c.min_value);
+    v.Float("min_value", c);  // the float lies unaligned: read and set through its record
 }
 
 template <class V, class I> void Fields(V& v, I& img) {
@@ -196,7 +196,8 @@ public:
         (*m_node)[key] = Codec().Decode(std::string_view(f, n));
     }
 
-    void Float(const char* key, float f) {
+    void Float(const char* key, const CreditRec& c) {
+        const float f = c.min_value;
         if (std::isfinite(f)) {
             (*m_node)[key] = double(f);
         } else {
@@ -267,7 +268,7 @@ public:
         std::memcpy(f, ansi.data(), ansi.size());
     }
 
-    void Float(const char* key, float& f) {
+    void Float(const char* key, CreditRec& c) {
         const json* v = Find(key);
         if (!v) return;
         if (v->is_number()) {
@@ -276,7 +277,7 @@ public:
                 Fail(Path(key), v->dump() + " out of the range of a single-precision number");
                 return;
             }
-            f = float(d);
+            c.min_value = float(d);
             return;
         }
         unsigned bits = 0;
@@ -285,7 +286,7 @@ public:
             const std::string& s = v->get_ref<const std::string&>();
             if (s.size() == 10 && std::sscanf(s.c_str(), "0x%8x%n", &bits, &used) == 1 && used == 10 &&
                 std::all_of(s.begin() + 2, s.end(), [](char c) { return std::isxdigit(uint8_t(c)); })) {
-                f = std::bit_cast<float>(uint32_t(bits));
+                c.min_value = std::bit_cast<float>(uint32_t(bits));
                 return;
             }
         }
