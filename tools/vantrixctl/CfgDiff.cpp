@@ -1,6 +1,7 @@
 // cfg-diff: what differs between two configurations, compared on their dumps
 // so that the keys are the ones cfg-dump and cfg-load use.
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "app/FileIO.h"
@@ -10,8 +11,9 @@
 #include "tools/vantrixctl/ConsoleUI.h"
 
 int ReadCfgSource(const std::string& path, CfgImage& img) {
-    // A .cfg starts with its version, 1, little-endian; JSON never starts with byte 1.
-    uint8_t first = 0;
+    // JSON starts with a bracket, white space or a byte order mark; a .cfg
+    // with its version number, little-endian.
+    uint8_t first = '{';
     if (path != "-") {
         CInFile f(path);
         if (!f.IsOpen() || !f.ReadExact(&first, 1)) {
@@ -19,7 +21,7 @@ int ReadCfgSource(const std::string& path, CfgImage& img) {
             return 66;
         }
     }
-    if (first != CVantrixCfg::kFileVersion) return ReadCfgJson(path, img);
+    if (first != 0 && std::strchr("{[ \t\r\n\xEF", first)) return ReadCfgJson(path, img);
     ConsoleUI ui;
     CVantrixCfg doc(ui);
     if (!doc.LoadFile(path)) return 66;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <ctime>
 #include <iostream>
+#include <memory>
 #include <thread>
 
 #include "app/AppUI.h"
@@ -72,28 +73,32 @@ int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<json()>& state,
         Print(line);
     });
 
-    bool stop = false, tick = false;
-    std::atomic<bool> done{false};
-    std::thread signals([&] {
+    // Shared with the messages of the signal thread, which may outlive this call in the loop's queue.
+    struct Flags {
+        bool stop = false, tick = false;
+        std::atomic<bool> done{false};
+    };
+    auto flags = std::make_shared<Flags>();
+    std::thread signals([&ui, flags] {
         const sigset_t set = StopSignals();
         const timespec second{1, 0};
-        while (!done.load()) {
+        while (!flags->done.load()) {
             if (sigtimedwait(&set, nullptr, &second) > 0) {
-                ui.Post([&] { stop = true; });
+                ui.Post([flags] { flags->stop = true; });
                 return;
             }
-            ui.Post([&] { tick = true; });
+            ui.Post([flags] { flags->tick = true; });
         }
     });
 
     int result = 0;
     for (int seconds = 0;;) {
-        ui.RunUntil([&] { return stop || tick; });
-        if (stop) break;
-        tick = false;
+        ui.RunUntil([&] { return flags->stop || flags->tick; });
+        if (flags->stop) break;
+        flags->tick = false;
         if (++seconds % kCheckSeconds == 0 && (result = ui.Run({REQ_READ_STATE, 0, 0})) != 0) break;
     }
-    done.store(true);
+    flags->done.store(true);
     signals.join();
     ui.SetEventSink(nullptr);
     ui.SetSmsSink(nullptr);
