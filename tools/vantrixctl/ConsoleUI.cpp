@@ -27,6 +27,8 @@ void ConsoleUI::OnEvent(int code, intptr_t datum) {
             m_model->m_sms.OnSmsReceived(sms.release());
     } else if (code == AE_SMS_SENT) {
         m_model->m_sms.OnSmsSent(int(datum));
+    } else if (m_eventSink) {
+        m_eventSink(code);
     }
 }
 

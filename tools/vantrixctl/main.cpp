@@ -15,8 +15,10 @@
 #include "app/Vantrix.h"
 #include "remote/ConnectDsc.h"
 #include "remote/TAPI.h"
-#include "tools/vantrixctl/CfgDump.h"
+#include "tools/vantrixctl/CfgCommands.h"
+#include "tools/vantrixctl/CfgJson.h"
 #include "tools/vantrixctl/ConsoleUI.h"
+#include "tools/vantrixctl/Monitor.h"
 
 namespace {
 
@@ -41,6 +43,9 @@ struct Options {
     int modem = 0;
     std::vector<std::string> modemDirs;
     bool modemInfo = false;
+    // cfg-load's output; cfg-diff's two sides.
+    std::string out, diffA, diffB;
+    bool diffJson = false;
 };
 
 std::string Fmt(const char* fmt, unsigned a, unsigned b) {
@@ -267,6 +272,14 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         sms.SetText(text);
     }
 
+    CfgImage diffA, diffB;
+    if (cmd == "cfg-diff") {
+        if (o.diffA != "device" && ReadCfgSource(o.diffA, diffA) != 0) return kDiffTrouble;
+        if (o.diffB != "device" && ReadCfgSource(o.diffB, diffB) != 0) return kDiffTrouble;
+    }
+    // Before the engine's threads start, so that they inherit the mask.
+    if (cmd == "monitor") BlockStopSignals();
+
     Device dev(o);
     CVantrix& m = dev.Model();
     if (cmd == "write-config" && !m.m_cfg.LoadFile(o.file)) return kExitNoInput;
@@ -290,6 +303,15 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         if (r) return r;
         return m.m_cfg.StoreFile(o.file) ? 0 : kExitCantCreate;
     }
+    if (cmd == "cfg-diff") {
+        if (dev.Run({REQ_READ_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0}) != 0) return kDiffTrouble;
+        if (o.diffA == "device") diffA = *m.m_cfg.GetData();
+        if (o.diffB == "device") diffB = *m.m_cfg.GetData();
+        return CfgDiff(diffA, diffB, o.diffJson);
+    }
+    if (cmd == "monitor")
+        return Monitor(
+            dev.UI(), m, [&] { return StatusJson(m); }, SmsJson);
     if (cmd == "write-config") return dev.Run({REQ_WRITE_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0});
     if (cmd == "set-outputs") return dev.Run({REQ_SET_OUTPUTS, mask, levels});
     if (cmd == "set-time") {
@@ -403,6 +425,14 @@ int main(int argc, char** argv) {
     cfgNew->add_option("FILE", o.file, "configuration file to write")->required();
     auto* cfgDump = app.add_subcommand("cfg-dump", "print every field of a configuration file as JSON");
     cfgDump->add_option("FILE", o.file, "configuration file of any layout")->required();
+    auto* cfgLoad = app.add_subcommand("cfg-load", "write a configuration file from JSON as cfg-dump prints it");
+    cfgLoad->add_option("JSON", o.file, "JSON file, - for stdin; missing keys keep the defaults")->required();
+    cfgLoad->add_option("OUT", o.out, "configuration file to write")->required();
+    auto* cfgDiff = app.add_subcommand(
+        "cfg-diff", "print the fields that differ; exit 0 equal, 1 different, 2 a side cannot be read");
+    cfgDiff->add_option("A", o.diffA, "a .cfg, a JSON file or 'device'")->required();
+    cfgDiff->add_option("B", o.diffB, "a .cfg, a JSON file or 'device'")->required();
+    cfgDiff->add_flag("--json", o.diffJson, "a JSON array of {key, a, b} instead of lines");
 
     app.add_subcommand("identify", "connect, identify the device, disconnect");
     app.add_subcommand("status", "read the device state");
@@ -419,6 +449,7 @@ int main(int argc, char** argv) {
     auto* smsSend = app.add_subcommand("sms-send", "send an SMS");
     smsSend->add_option("NUMBER", o.number, "recipients, up to four numbers")->required();
     smsSend->add_option("TEXT", o.text)->required();
+    app.add_subcommand("monitor", "stay online, print the state and every change as JSON lines until SIGINT");
     app.add_subcommand("gprs-read", "read the GPRS access point");
     auto* gprsWrite = app.add_subcommand("gprs-write", "write the GPRS access point");
     gprsWrite->add_option("APN", o.apn)->required();
@@ -441,5 +472,11 @@ int main(int argc, char** argv) {
     if (*modems) return Modems(o);
     if (*cfgNew) return CfgNew(o.file);
     if (*cfgDump) return CfgDump(o.file);
+    if (*cfgLoad) return CfgLoad(o.file, o.out);
+    if (*cfgDiff && o.diffA != "device" && o.diffB != "device") {
+        CfgImage a, b;
+        if (ReadCfgSource(o.diffA, a) != 0 || ReadCfgSource(o.diffB, b) != 0) return kDiffTrouble;
+        return CfgDiff(a, b, o.diffJson);
+    }
     return DeviceCommand(app.get_subcommands().front()->get_name(), o);
 }
