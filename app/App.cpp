@@ -2,12 +2,14 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <cstdio>
 
 #include "app/ProgDir.h"
 #include "app/Strings.h"
 #include "app/Vantrix.h"
+#include "app/Version.h"
 
 namespace {
 
@@ -19,8 +21,19 @@ CProfile ScreenProfile() {
 
 }  // namespace
 
+void SetApplicationNames() {
+    // Without an organization name AppDataLocation is <data home>/<application>.
+    QCoreApplication::setOrganizationName(QString());
+    QCoreApplication::setApplicationName(QString::fromLatin1(kDataFolder));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VANTRIX_APP_ID));
+}
+
+std::string UserAppDataDir() { return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString(); }
+
 CApp::CApp(std::string progDir)
-    : m_progDir(progDir.empty() ? GetProgramDir() : std::move(progDir)), m_profile(ScreenProfile()), m_ui(*this) {}
+    : m_progDir(progDir.empty() ? GetProgramDir(UserAppDataDir()) : std::move(progDir)),
+      m_profile(ScreenProfile()),
+      m_ui(*this) {}
 
 int CApp::Start(CVantrix& model) {
     m_ui.SetModel(&model);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Version.h"
 #include "comm/SerCom.h"
 #include "tools/vantrix-sim/SimModem.h"
 #include "tools/vantrix-sim/VantrixSim.h"
@@ -67,6 +68,7 @@ void RemoveLink(const std::string& link, const std::string& target) {
 
 int main(int argc, char** argv) {
     CLI::App app{"vantrix-sim - a Vantrix gateway on a pseudo-terminal"};
+    app.set_version_flag("--version", std::string("vantrix-sim ") + VANTRIX_VERSION);
     CVantrixSim::Options o;
     std::vector<std::string> silent, refuse;
     std::string link;
