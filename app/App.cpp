@@ -1,5 +1,6 @@
 #include "app/App.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
@@ -28,7 +29,12 @@ void SetApplicationNames() {
     QGuiApplication::setDesktopFileName(QStringLiteral(VANTRIX_APP_ID));
 }
 
-std::string UserAppDataDir() { return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString(); }
+std::string UserAppDataDir() {
+    // Qt takes a relative XDG_DATA_HOME as it is, which would put the files
+    // wherever the program was started; that value is invalid and ignored.
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QDir::isAbsolutePath(dir) ? dir.toStdString() : UserDataDir();
+}
 
 CApp::CApp(std::string progDir)
     : m_progDir(progDir.empty() ? GetProgramDir(UserAppDataDir()) : std::move(progDir)),
