@@ -20,8 +20,10 @@ constexpr const char* kUsage =
     "  --help     print this help and exit\n"
     "  --version  print the version and exit\n"
     "\n"
-    "Exit status: 0 when the download is completed; 1 when the file cannot be opened or is too large, the\n"
-    "port cannot be opened, the device does not answer or a block is not accepted.\n";
+    "Exit status:\n"
+    "  0  the download is completed\n"
+    "  1  the file cannot be opened or is too large, the port cannot be opened, the device does not answer\n"
+    "     or a block is not accepted\n";
 
 }  // namespace
 
