@@ -11,6 +11,7 @@
 
 #include "app/App.h"
 #include "app/MainWnd.h"
+#include "app/ProgDir.h"
 #include "app/Vantrix.h"
 
 namespace {
@@ -30,7 +31,8 @@ int main(int argc, char** argv) {
     clock.start();
     QApplication qapp(argc, argv);
     Q_INIT_RESOURCE(app);
-    CApp app(argc > 1 ? argv[1] : "");
+    // Its own directory unless told otherwise: a bench run never touches the user's files.
+    CApp app(argc > 1 ? argv[1] : GetExecutableDir());
     CVantrix model(app.UI(), app.Profile(), app.ProgDir());
     if (app.Start(model) != 1) return 1;
     app.UI().MainWnd()->show();
