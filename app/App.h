@@ -11,9 +11,16 @@
 
 class CVantrix;
 
+// The Qt names, set before the application object: they make Qt's
+// AppDataLocation the console programs' UserDataDir().
+void SetApplicationNames();
+
+// QStandardPaths' AppDataLocation: the program directory of an installed program.
+std::string UserAppDataDir();
+
 class CApp {
 public:
-    // `progDir` empty: the directory of the running program.
+    // `progDir` empty: the program directory of the running program (ProgDir.h).
     explicit CApp(std::string progDir = {});
 
     // Loads Qt's own Czech texts (file dialogs, edit menus), reads the

@@ -111,7 +111,9 @@ void CAppUI::WriteProfile() {
     CProfile& profile = Profile();
     if (m_pMain) m_pMain->StoreWindowBlock(profile);
     if (ISmsListView* view = SmsView()) view->GetColumnWidths(profile.wnd.smsColumnWidths);
-    profile.Write(DataPath(m_app.ProgDir(), "Profile.dat"));
+    const std::string path = DataPath(m_app.ProgDir(), "Profile.dat");
+    MakeDirsFor(path);
+    profile.Write(path);
 }
 
 bool CAppUI::OnUiThread() const { return QThread::currentThread() == thread(); }

@@ -10,6 +10,7 @@
 #include "app/AppUI.h"
 #include "app/Bytes.h"
 #include "app/Profile.h"
+#include "app/ProgDir.h"
 #include "app/Vantrix.h"
 #include "comm/Link.h"
 #include "comm/VantrixCom.h"
@@ -58,7 +59,11 @@ int CVantrixCom::OpenLink() {
     Step();
     int r = AccessMode() == 2 ? OpenRemote() : OpenLocal();
     if (r != 0) return r;
-    if (profile.com.logTraffic) m_ser.OpenLog(m_model.ProgDir() + "/sercom.log");
+    if (profile.com.logTraffic) {
+        const std::string log = m_model.ProgDir() + "/sercom.log";
+        MakeDirsFor(log);
+        m_ser.OpenLog(log);
+    }
     m_linkOpen = true;
     m_model.UI().Notify(AE_ONLINE, 0);
     return 0;

@@ -31,7 +31,11 @@ int CVantrixCom::Start(bool useStores) {
 void CVantrixCom::Stop() {
     if (!m_started) return;
     m_started = false;
-    if (m_useStores) m_conns.Save(DataPath(m_model.ProgDir(), "Connection.dat"));
+    if (m_useStores) {
+        const std::string path = DataPath(m_model.ProgDir(), "Connection.dat");
+        MakeDirsFor(path);
+        m_conns.Save(path);
+    }
     // The worker ends only between sequences; callers stop the engine with
     // none queued, but wait for a running one rather than lose it.
     while (PostRequest({REQ_QUIT, 0, 0}) == RES_BUSY) std::this_thread::sleep_for(std::chrono::milliseconds(20));

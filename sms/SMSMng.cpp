@@ -10,6 +10,7 @@
 #include "app/AppUI.h"
 #include "app/Bytes.h"
 #include "app/FileIO.h"
+#include "app/ProgDir.h"
 #include "app/Strings.h"
 #include "comm/ComRequest.h"
 
@@ -106,6 +107,7 @@ int CSMSMng::Load() {
 
 int CSMSMng::Save() {
     if (!m_bLoadRan) return 0;
+    MakeDirsFor(m_path);
     std::string out;
     PutLE32(out, kSmsDatVersion);
     for (const auto& list : m_lists) PutLE32(out, uint32_t(list.size()));

@@ -176,6 +176,26 @@ private slots:
         QVERIFY(!h.Main()->isVisible());
     }
 
+    // An installed desktop program and vantrixctl must share one directory
+    // (modem links, sercom.log): breaks when the Qt names or the console
+    // program's XDG rule drift apart.
+    void userDataDirectoryIsTheConsoleProgramsOne() {
+        TempDir home;
+        const QByteArray oldHome = qgetenv("HOME"), oldXdg = qgetenv("XDG_DATA_HOME");
+        const QString oldName = QCoreApplication::applicationName();
+        qputenv("HOME", QByteArray::fromStdString(home.Path()));
+        SetApplicationNames();
+        for (const char* xdg : {"", "/tmp/xdg-data", "relative"}) {
+            qputenv("XDG_DATA_HOME", xdg);
+            QCOMPARE(QString::fromStdString(UserAppDataDir()), QString::fromStdString(UserDataDir()));
+        }
+        QCOMPARE(QString::fromStdString(UserDataDir()),
+                 QString::fromStdString(home.Path() + "/.local/share/VantrixCtrlPnl"));
+        qputenv("HOME", oldHome);
+        qputenv("XDG_DATA_HOME", oldXdg);
+        QCoreApplication::setApplicationName(oldName);
+    }
+
     void panesFollowTheTreesAndTabs() {
         UiHarness h;
         h.SelectNode(TFrmMain::TAB_CFG, 13);  // Alarm2

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Version.h"
 #include "comm/SerCom.h"
 #include "tools/vantrix-sim/SimModem.h"
 #include "tools/vantrix-sim/VantrixSim.h"
@@ -120,6 +121,7 @@ void ServeControl(CVantrixSim& sim, int listener) {
 
 int main(int argc, char** argv) {
     CLI::App app{"vantrix-sim - a Vantrix gateway on a pseudo-terminal"};
+    app.set_version_flag("--version", std::string("vantrix-sim ") + VANTRIX_VERSION);
     CVantrixSim::Options o;
     std::vector<std::string> silent, refuse;
     std::string replyHead;

@@ -13,6 +13,7 @@
 #include "app/ProgDir.h"
 #include "app/TextCodec.h"
 #include "app/Vantrix.h"
+#include "app/Version.h"
 #include "remote/ConnectDsc.h"
 #include "remote/TAPI.h"
 #include "tools/vantrixctl/CfgCommands.h"
@@ -365,6 +366,33 @@ int Modems(const Options& o) {
     return 0;
 }
 
+// Where this copy keeps its files, and by which rule.
+int Paths() {
+    const std::string dir = GetProgramDir();
+    const std::string exeDir = GetExecutableDir();
+    json j = {{"program_dir", dir},
+              {"rule", dir == exeDir ? "portable" : "user"},
+              {"executable_dir", exeDir},
+              {"profile", DataPath(dir, "Profile.dat")},
+              {"connections", DataPath(dir, "Connection.dat")},
+              {"sms", DataPath(dir, "SMS.dat")},
+              {"modems", DataPath(dir, "Modems")},
+              {"log", dir + "/sercom.log"}};
+    std::cout << j.dump(2) << '\n';
+    return 0;
+}
+
+std::string FilesFooter() {
+    const std::string dir = GetProgramDir();
+    return "Files: the program directory holds Data/Modems (modem links) and sercom.log (--log). It is the "
+           "program's own directory when a directory Data stands beside the program (a copied program folder), "
+           "else the user's data directory $XDG_DATA_HOME/" +
+           std::string(kDataFolder) + " (~/.local/share/" + kDataFolder +
+           " without XDG_DATA_HOME), made with mode 0700 on the first write. This copy uses " + dir + " (" +
+           (dir == GetExecutableDir() ? "Data beside the program" : "no Data beside the program") +
+           "); 'vantrixctl paths' prints every path.";
+}
+
 int CfgNew(const std::string& file) {
     ConsoleUI ui;
     CVantrixCfg doc(ui);
@@ -405,9 +433,11 @@ std::string UnknownSubcommand(const CLI::App& app, int argc, char** argv) {
 int main(int argc, char** argv) {
     CLI::App app{"vantrixctl - configuration, state, SMS and GPRS of a Vantrix gateway"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("vantrixctl ") + VANTRIX_VERSION);
+    app.footer(FilesFooter());
     Options o;
     app.add_option("--port", o.port, "serial port: COM1, ttyUSB0 or a path")->capture_default_str();
-    app.add_flag("--log", o.log, "capture the traffic to sercom.log beside the program");
+    app.add_flag("--log", o.log, "capture the traffic to sercom.log in the program directory");
     auto* remote =
         app.add_option("--remote", o.remote, "reach the device by a modem call to NUMBER instead of the port");
     auto* pin = app.add_option("--pin", o.pin, "PIN to log in with after --remote");
@@ -416,10 +446,12 @@ int main(int argc, char** argv) {
     app.add_option("--modem", o.modem, "modem INDEX of the 'modems' list for --remote")->capture_default_str();
     app.add_option("--modem-dir", o.modemDirs,
                    "DIR with further modem links (link name = modem name, target = its tty), besides "
-                   "/dev/serial/by-id and Data/Modems beside the program; repeatable");
+                   "/dev/serial/by-id and Data/Modems of the program directory; repeatable");
 
     auto* modems = app.add_subcommand("modems", "list the modems for remote access, one JSON object per line");
     modems->add_flag("--info", o.modemInfo, "also ask each modem for its identification (ATI)");
+
+    auto* paths = app.add_subcommand("paths", "print the program directory and the paths of its files as JSON");
 
     auto* cfgNew = app.add_subcommand("cfg-new", "write a new default configuration file");
     cfgNew->add_option("FILE", o.file, "configuration file to write")->required();
@@ -469,6 +501,7 @@ int main(int argc, char** argv) {
         return rc == 0 ? 0 : kExitUsage;
     }
 
+    if (*paths) return Paths();
     if (*modems) return Modems(o);
     if (*cfgNew) return CfgNew(o.file);
     if (*cfgDump) return CfgDump(o.file);
