@@ -115,7 +115,7 @@ int CVantrixCom::Identify(const CComRequest& req) {
     DevIdentity got = dev;
     ParseIdentity(id.First<kIdentityReplyLen>(), label.First<kLabelReplyLen>(), got);
     bool changed = !SameLabel(dev, got);
-    dev = got;
+    m_model.Publish(dev, got);
     if (changed) m_model.UI().Notify(AE_DEVID_CHANGED, 0);
 
     if (req.p1 == 1) m_online.store(true, std::memory_order_release);
@@ -208,7 +208,7 @@ int CVantrixCom::ReadGsm(uint32_t tries) {
     GsmStatus got;
     ParseGsm(reply.First<kGsmReplyLen>(), got);
     if (!SameGsm(got, m_model.m_gsm)) {
-        m_model.m_gsm = got;
+        m_model.Publish(m_model.m_gsm, got);
         m_model.UI().Notify(AE_GSM_CHANGED, 0);
     }
     return 0;
@@ -222,7 +222,7 @@ int CVantrixCom::ReadIo(uint32_t tries) {
     IoState got;
     ParseIo(reply.First<kIoReplyLen>(), got);
     if (!SameIo(got, m_model.m_io)) {
-        m_model.m_io = got;
+        m_model.Publish(m_model.m_io, got);
         m_model.UI().Notify(AE_IO_CHANGED, 0);
     }
     return 0;
@@ -236,7 +236,7 @@ int CVantrixCom::ReadClock(uint32_t tries) {
     SysTime got = m_model.m_devTime;
     ParseClock(reply.First<kClockReplyLen>(), got);
     if (!SameClock(got, m_model.m_devTime)) {
-        m_model.m_devTime = got;
+        m_model.Publish(m_model.m_devTime, got);
         m_model.UI().Notify(AE_TIME_CHANGED, 0);
     }
     return 0;

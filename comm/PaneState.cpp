@@ -36,7 +36,7 @@ QWidget* CPaneDevId::MakeFrame(QWidget* area) { return m_pFrm = new TFrmDevId(ar
 
 void CPaneDevId::Load(int arg) {
     BeginLoad(arg);
-    const DevIdentity& d = m_app.Model().m_devId;
+    const DevIdentity d = m_app.Model().Snapshot(m_app.Model().m_devId);
     auto& u = *m_pFrm->ui;
     u.m_pTxtName->setText(Text(d.name));
     u.m_pTxtFWVer->setText(QString::asprintf("%d.%02d", d.fwMajor, d.fwMinor));
@@ -59,7 +59,7 @@ QWidget* CPaneGSM::MakeFrame(QWidget* area) { return m_pFrm = new TFrmGSM(area);
 
 void CPaneGSM::Load(int arg) {
     BeginLoad(arg);
-    const GsmStatus& g = m_app.Model().m_gsm;
+    const GsmStatus g = m_app.Model().Snapshot(m_app.Model().m_gsm);
     auto& u = *m_pFrm->ui;
     u.m_pTxtOperator->setText(Text(g.operatorName));
     // A state without a text shows an empty field.
@@ -110,7 +110,7 @@ void CPaneIO::Load(int arg) {
             item->setTextAlignment(2, Qt::AlignCenter);
         }
     }
-    const IoState& io = m_app.Model().m_io;
+    const IoState io = m_app.Model().Snapshot(m_app.Model().m_io);
     for (int n = 0; n < 8; ++n) {
         QTreeWidgetItem* item = list->topLevelItem(n);
         item->setText(1, io.inputs >> n & 1 ? QStringLiteral("1") : QStringLiteral("0"));
@@ -149,7 +149,7 @@ void CPaneTime::Load(int arg) {
     auto& u = *m_pFrm->ui;
     // What the user is typing stays.
     if (u.m_pDtpTime->hasFocus() || u.m_pDtpDate->hasFocus()) return;
-    const SysTime& t = m_app.Model().m_devTime;
+    const SysTime t = m_app.Model().Snapshot(m_app.Model().m_devTime);
     u.m_pDtpTime->setTime(QTime(t.wHour, t.wMinute, t.wSecond, 0));
     u.m_pDtpDate->setDate(QDate(t.wYear, t.wMonth, t.wDay));
 }

@@ -385,6 +385,35 @@ def files_at_end(ctx):
     check(version == 3, "Profile.dat version 3")
 
 
+# ---------------------------------------------------------------- Qt's own dialogs in Czech
+
+def czech_dialogs(ctx):
+    sim = ctx.sim()
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.key("ctrl+o")
+    dlg = p.dialog(None, 10, "the open dialog")
+    d.find(dlg, "Hledat v:", "label")
+    ui.press(ui.button("Zrušit", dlg))
+    wait(lambda: not d.showing(dlg), 5, "the open dialog to close")
+    check(ui.title() == UNTITLED, "a cancelled open changes nothing")
+
+
+# ---------------------------------------------------------------- a received SMS survives a kill
+
+def sms_kept_on_kill(ctx):
+    sim = ctx.sim(state={"smsQueue": [{"time": "2026-12-02 06:30:00", "number": "+420602000333",
+                                       "text": "Výpadek proudu"}]})
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.press(ui.tool("Online"))
+    wait(lambda: sim.state()["smsQueue"] == [], 30, "the idle poll to take the SMS from the device")
+    wait(lambda: "Přijaté (1)" in d.tree_rows(ui.tab("Nástroje")), 10, "the SMS in the received list")
+    p.kill()
+    data = open(os.path.join(p.data, "SMS.dat"), "rb").read()
+    check("Výpadek proudu".encode("cp1250") in data, "SMS.dat holds the SMS the device no longer has")
+
+
 # ---------------------------------------------------------------- every control has a name
 
 # Roles of the controls a user acts on or reads a value from.
@@ -423,7 +452,8 @@ def names(ctx):
 
 
 SCENARIOS = {f.__name__: f for f in (startup, read_config, write_config, online, sms, gprs, silent_device,
-                                     close_question, remote, files_at_end, names)}
+                                     close_question, remote, files_at_end, names,
+                                     czech_dialogs, sms_kept_on_kill)}
 
 if __name__ == "__main__":
     d.run(SCENARIOS)

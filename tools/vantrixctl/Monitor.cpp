@@ -54,18 +54,18 @@ int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<json()>& state,
         return r;
     }
 
-    long shownMinute = Minute(model.m_devTime);
+    long shownMinute = Minute(model.Snapshot(model.m_devTime));
     auto printState = [&](const char* event) {
         json line = {{"event", event}};
         line.update(state());
         Print(line);
-        shownMinute = Minute(model.m_devTime);
+        shownMinute = Minute(model.Snapshot(model.m_devTime));
     };
     printState("start");
     ui.SetEventSink([&](int code) {
         if (code == AE_GSM_CHANGED) printState("gsm");
         if (code == AE_IO_CHANGED) printState("io");
-        if (code == AE_TIME_CHANGED && Minute(model.m_devTime) != shownMinute) printState("time");
+        if (code == AE_TIME_CHANGED && Minute(model.Snapshot(model.m_devTime)) != shownMinute) printState("time");
     });
     ui.SetSmsSink([&](const CSMS& s) {
         json line = {{"event", "sms"}};

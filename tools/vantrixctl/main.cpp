@@ -137,20 +137,22 @@ json IdentityJson(const DevIdentity& d) {
 }
 
 json StatusJson(const CVantrix& m) {
+    const GsmStatus g = m.Snapshot(m.m_gsm);
+    const IoState io = m.Snapshot(m.m_io);
+    const SysTime t = m.Snapshot(m.m_devTime);
     char bts[8];
-    std::snprintf(bts, sizeof bts, "%04X", m.m_gsm.bts);
-    const SysTime& t = m.m_devTime;
-    return {{"operator", Utf8(m.m_gsm.operatorName)},
-            {"module", m.m_gsm.moduleState},
-            {"sim", m.m_gsm.simState},
-            {"network", m.m_gsm.netReg},
-            {"signal", m.m_gsm.signal},
-            {"credit1", m.m_gsm.credit1},
-            {"credit2", m.m_gsm.credit2},
+    std::snprintf(bts, sizeof bts, "%04X", g.bts);
+    return {{"operator", Utf8(g.operatorName)},
+            {"module", g.moduleState},
+            {"sim", g.simState},
+            {"network", g.netReg},
+            {"signal", g.signal},
+            {"credit1", g.credit1},
+            {"credit2", g.credit2},
             {"bts", bts},
-            {"unauthorised", m.m_gsm.unauthorised},
-            {"inputs", m.m_io.inputs},
-            {"outputs", m.m_io.outputs},
+            {"unauthorised", g.unauthorised},
+            {"inputs", io.inputs},
+            {"outputs", io.outputs},
             {"time", IsoTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond)}};
 }
 
