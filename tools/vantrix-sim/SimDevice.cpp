@@ -169,7 +169,22 @@ void CSimDevice::ResetParser() {
     m_atOverflow = false;
 }
 
-void CSimDevice::LineClosed(ISimLine&) { ResetParser(); }
+void CSimDevice::LineClosed(ISimLine&) {
+    ResetParser();
+    m_delayed.clear();
+}
+
+void CSimDevice::Idle(ISimLine& out) {
+    const int64_t now = SteadyMs();
+    for (auto it = m_delayed.begin(); it != m_delayed.end();) {
+        if (it->dueMs > now) {
+            ++it;
+            continue;
+        }
+        SendReply(it->payload, out);
+        it = m_delayed.erase(it);
+    }
+}
 
 void CSimDevice::Receive(const uint8_t* p, size_t n, uint32_t baud, ISimLine& out) {
     if (baud != 0) m_stats.lastBaud = baud;
@@ -261,6 +276,13 @@ void CSimDevice::HandleFrame(const uint8_t* p, size_t n, ISimLine& out) {
     auto refused = m_opt.refuse.find(cmd);
     if (refused != m_opt.refuse.end()) {
         SendReply(Reply(cmd, refused->second), out);
+        return;
+    }
+    auto delay = m_opt.delayMs.find(cmd);
+    if (delay != m_opt.delayMs.end()) {
+        // Held in the device, not in the server, so that the tests can look
+        // at the device while the reply is still on its way.
+        m_delayed.push_back({SteadyMs() + int64_t(delay->second), Answer(p, n)});
         return;
     }
     SendReply(Answer(p, n), out);

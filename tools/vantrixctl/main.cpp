@@ -245,10 +245,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     }
     if (cmd == "write-config") return dev.Run({REQ_WRITE_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0});
     if (cmd == "set-outputs") return dev.Run({REQ_SET_OUTPUTS, mask, levels});
-    if (cmd == "set-time") {
-        m.m_devTime = when;
-        return dev.Run({REQ_SET_TIME, reinterpret_cast<intptr_t>(&m.m_devTime), 0});
-    }
+    if (cmd == "set-time") return dev.Run(SetTimeRequest(when));
     if (cmd == "sms-read") {
         dev.UI().SetSmsSink([](const CSMS& s) { std::cout << SmsJson(s).dump() << std::endl; });
         return dev.Run({REQ_READ_SMS, 0, 0});
