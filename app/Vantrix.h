@@ -33,7 +33,7 @@ public:
     int GoOnline();
     int GoOffline();
     int ReadStatus();
-    // The device time record gets the PC's local time, then it is sent.
+    // Sends the PC's local time; the device time record shows it once read back.
     int SyncTime();
 
     IAppUI& UI() { return m_ui; }

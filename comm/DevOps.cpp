@@ -302,14 +302,16 @@ int CVantrixCom::ReadOneSms(uint32_t tries, bool progress) {
     int r = Txn(req.b, 4, reply.b, 188, tries);
     if (r != 0) return (r == DR_ACK && reply.b[3] == 1) ? kNoMoreSms : r;
     if (progress) Step();
+    // The acknowledge deletes the SMS on the device: it is handed on first,
+    // and stays on the device when it could not be kept.
+    auto* sms = new CSMS;
+    sms->FromDevice(reply.b, 188);
+    if (!m_model.UI().KeepReceivedSms(sms)) return DR_SILENT;
     Reply ack;
     Request reqAck(CMD_ACK_SMS);
     CmdTiming t = TimingFor(CMD_ACK_SMS);
     int ra = Txn(reqAck.b, 4, ack.b, 4, t);
     if (progress) Step();
-    auto* sms = new CSMS;
-    sms->FromDevice(reply.b, 188);
-    m_model.UI().Notify(AE_SMS_RECEIVED, reinterpret_cast<intptr_t>(sms));
     return ra;
 }
 

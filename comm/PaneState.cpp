@@ -126,17 +126,16 @@ TFrmTime::TFrmTime(CAppUI& app, QWidget* parent) : QWidget(parent), ui(std::make
     // The device holds the year as one byte after 2000.
     ui->m_pDtpDate->setDateRange(QDate(2000, 1, 1), QDate(2255, 12, 31));
     connect(ui->m_pBtnSet, &QPushButton::clicked, this, [this] {
-        CVantrix& m = m_app.Model();
         QTime t = ui->m_pDtpTime->time();
         QDate d = ui->m_pDtpDate->date();
-        m.m_devTime.wHour = uint16_t(t.hour());
-        m.m_devTime.wMinute = uint16_t(t.minute());
-        m.m_devTime.wSecond = uint16_t(t.second());
-        m.m_devTime.wMilliseconds = uint16_t(t.msec());
-        m.m_devTime.wYear = uint16_t(d.year());
-        m.m_devTime.wMonth = uint16_t(d.month());
-        m.m_devTime.wDay = uint16_t(d.day());
-        m.m_com.PostRequest({REQ_SET_TIME, reinterpret_cast<intptr_t>(&m.m_devTime), 0});
+        SysTime wanted{};
+        wanted.wHour = uint16_t(t.hour());
+        wanted.wMinute = uint16_t(t.minute());
+        wanted.wSecond = uint16_t(t.second());
+        wanted.wYear = uint16_t(d.year());
+        wanted.wMonth = uint16_t(d.month());
+        wanted.wDay = uint16_t(d.day());
+        m_app.Model().m_com.PostRequest(SetTimeRequest(wanted));
     });
     connect(ui->m_pBtnSync, &QPushButton::clicked, this, [this] { m_app.Model().SyncTime(); });
 }

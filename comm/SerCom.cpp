@@ -222,8 +222,8 @@ bool CSerCom::IsCancelPending() { return TakeCancel(); }
 void CSerCom::OpenLog(const std::string& path) {
     CloseLog();
     // A stream, not a document: it grows with the traffic, so it is written
-    // in place and replaced at each connection.
-    m_logFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // in place and replaced at each connection. Private: it records the PIN frame.
+    m_logFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivateFileMode);
     m_writeHeaderDue = m_readHeaderDue = m_logFd >= 0;
 }
 

@@ -136,7 +136,7 @@ int CVantrixCom::Dispatch(const CComRequest& req) {
     case REQ_WRITE_CFG: return WriteConfig(*reinterpret_cast<CVantrixCfg*>(req.p1));
     case REQ_READ_STATE: return ReadState();
     case REQ_SET_OUTPUTS: return SetOutputs(uint8_t(req.p1), uint8_t(req.p2));
-    case REQ_SET_TIME: return SetTime(*reinterpret_cast<const SysTime*>(req.p1));
+    case REQ_SET_TIME: return SetTime(RequestedTime(req));
     case REQ_READ_SMS: return ReadSms();
     case REQ_SEND_SMS: return SendSms(reinterpret_cast<const int*>(req.p1), int(req.p2));
     case REQ_READ_GPRS: return ReadGprs();

@@ -377,6 +377,7 @@ TEST_F(RemoteTest, ConnectionListIsLoadedAtStartAndSavedAtStop) {
     std::memcpy(file.data() + 37, "222333", 6);
     std::memcpy(file.data() + 37 + 16, "1234", 4);
     WriteAll(dir.File("Data/Connection.dat"), file);
+    ASSERT_EQ(::chmod(dir.File("Data/Connection.dat").c_str(), 0600), 0);
     BootOptions b;
     b.pin = "";
     b.useStores = true;

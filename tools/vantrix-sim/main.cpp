@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     CLI::App app{"vantrix-sim - a Vantrix gateway on a pseudo-terminal"};
     app.set_version_flag("--version", std::string("vantrix-sim ") + VANTRIX_VERSION);
     CVantrixSim::Options o;
-    std::vector<std::string> silent, refuse;
+    std::vector<std::string> silent, refuse, delay;
     std::string replyHead;
     std::string link;
     int inputs = 0;
@@ -157,6 +157,7 @@ int main(int argc, char** argv) {
     app.add_option("--silent", silent, "command (hex, e.g. 0x29) that gets no answer; repeatable");
     app.add_option("--refuse", refuse, "CMD:ACK: answer command CMD (hex) with acknowledge ACK; repeatable");
     app.add_option("--reply-head", replyHead, "reply bytes 0 to 2 in hex, e.g. 3F77E1 (default: C0, the command, 01)");
+    app.add_option("--delay", delay, "CMD:MS: the reply to command CMD (hex) comes MS milliseconds late; repeatable");
     app.add_option("--stop-after", o.stopAfter, "answer N frames, then nothing");
     app.add_flag(
         "--no-echo", [&](size_t) { o.echoAt = false; }, "the GSM module does not echo AT commands");
@@ -220,6 +221,24 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
         o.refuse[cmd] = uint8_t(ack);
+    }
+    for (const auto& s : delay) {
+        auto colon = s.find(':');
+        uint8_t cmd;
+        unsigned long ms = 0;
+        bool good = colon != std::string::npos && ParseCmd(s.substr(0, colon), cmd);
+        try {
+            size_t used = 0;
+            if (good) ms = std::stoul(s.substr(colon + 1), &used, 10);
+            good = good && used == s.size() - colon - 1 && ms <= 60000;
+        } catch (const std::exception&) {
+            good = false;
+        }
+        if (!good) {
+            std::cerr << "vantrix-sim: --delay " << s << ": expected CMD:MS (MS up to 60000)\n";
+            return kExitUsage;
+        }
+        o.delayMs[cmd] = uint32_t(ms);
     }
 
     if (!replyHead.empty()) {

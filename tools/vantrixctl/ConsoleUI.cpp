@@ -39,6 +39,18 @@ void ConsoleUI::Notify(int code, intptr_t datum) {
         m_loop.Post([=, this] { OnEvent(code, datum); });
 }
 
+bool ConsoleUI::KeepReceivedSms(CSMS* sms) {
+    bool kept = true;
+    m_loop.Send([&, this] {
+        std::unique_ptr<CSMS> own(sms);
+        if (m_smsSink)
+            kept = m_smsSink(*own);
+        else if (m_model)
+            m_model->m_sms.OnSmsReceived(own.release());
+    });
+    return kept;
+}
+
 void ConsoleUI::DeliverComMsg(CComMsg* msg, bool send) {
     if (send)
         m_loop.Send([=, this] { HandleComMsg(msg); });

@@ -31,7 +31,11 @@ sigset_t StopSignals() {
     return set;
 }
 
-void Print(const json& line) { std::cout << line.dump() << std::endl; }
+// False when the line could not be written out.
+bool Print(const json& line) {
+    std::cout << line.dump() << std::endl;
+    return bool(std::cout);
+}
 
 // The device clock to the minute: the poll reads it every few seconds, the
 // output shows it once a minute.
@@ -70,7 +74,8 @@ int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<json()>& state,
     ui.SetSmsSink([&](const CSMS& s) {
         json line = {{"event", "sms"}};
         line.update(sms(s));
-        Print(line);
+        // An SMS that could not be written stays on the device.
+        return Print(line);
     });
 
     // Shared with the messages of the signal thread, which may outlive this call in the loop's queue.

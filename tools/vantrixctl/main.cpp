@@ -2,7 +2,10 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <iostream>
 #include <sstream>
@@ -30,6 +33,7 @@ constexpr int kExitUsage = 64;
 constexpr int kExitNoInput = 66;
 constexpr int kExitSoftware = 70;
 constexpr int kExitCantCreate = 73;
+constexpr int kExitIoErr = 74;
 
 struct Options {
     std::string port = "COM1";
@@ -317,13 +321,27 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
             dev.UI(), m, [&] { return StatusJson(m); }, SmsJson);
     if (cmd == "write-config") return dev.Run({REQ_WRITE_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0});
     if (cmd == "set-outputs") return dev.Run({REQ_SET_OUTPUTS, mask, levels});
-    if (cmd == "set-time") {
-        m.m_devTime = when;
-        return dev.Run({REQ_SET_TIME, reinterpret_cast<intptr_t>(&m.m_devTime), 0});
-    }
+    if (cmd == "set-time") return dev.Run(SetTimeRequest(when));
     if (cmd == "sms-read") {
-        dev.UI().SetSmsSink([](const CSMS& s) { std::cout << SmsJson(s).dump() << std::endl; });
-        return dev.Run({REQ_READ_SMS, 0, 0});
+        // Each SMS is out of the program before the device deletes it; after a
+        // failed write the reading stops, and the rest stays on the device.
+        int writeError = 0;
+        dev.UI().SetSmsSink([&writeError](const CSMS& s) {
+            const std::string line = SmsJson(s).dump() + '\n';
+            errno = 0;
+            if (std::fwrite(line.data(), 1, line.size(), stdout) == line.size() && std::fflush(stdout) == 0)
+                return true;
+            writeError = errno ? errno : EIO;
+            return false;
+        });
+        const int r = dev.Run({REQ_READ_SMS, 0, 0});
+        if (writeError) {
+            std::fprintf(stderr,
+                         "sms-read: the output cannot be written (%s); the SMS not written stay on the device\n",
+                         std::strerror(writeError));
+            return kExitIoErr;
+        }
+        return r;
     }
     if (cmd == "sms-send") {
         int index = m.m_sms.Add(&sms, SMS_LIST_TOSEND, false);
@@ -433,6 +451,9 @@ std::string UnknownSubcommand(const CLI::App& app, int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that went away shows as a write error, handled where it
+    // happens, not as a death half way through a reading.
+    std::signal(SIGPIPE, SIG_IGN);
     CLI::App app{"vantrixctl - configuration, state, SMS and GPRS of a Vantrix gateway"};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("vantrixctl ") + VANTRIX_VERSION);
