@@ -83,5 +83,5 @@ if(VANTRIX_UI AND HELP2MAN)
     add_test(NAME package.deb
              COMMAND ${Python3_EXECUTABLE} ${pkg}/check_package.py ${CMAKE_CPACK_COMMAND}
                      ${CMAKE_BINARY_DIR}/CPackConfig.cmake ${CMAKE_BINARY_DIR}/package-check ${PROJECT_VERSION})
-    set_tests_properties(package.deb PROPERTIES TIMEOUT 600)
+    set_tests_properties(package.deb PROPERTIES TIMEOUT 600 LABELS package)
 endif()
