@@ -117,6 +117,9 @@ enum class ModemResult {
 // and protocol ("CONNECT 9600/V42").
 ModemResult ParseModemResult(std::string_view line);
 
+// A modem line upper-cased, without the blanks around it.
+std::string UpperTrimmed(std::string_view s);
+
 // The call state a result code gives a call that is being dialled; state 0
 // when it changes nothing. Failures give LINECALLSTATE_DISCONNECTED with the
 // disconnect mode as detail.
