@@ -3,8 +3,8 @@
 
 #include <string>
 
-// The directory of the running program file (from /proc/self/exe), without a
-// trailing slash.
+// The directory of the running program file (/proc/self/exe; on Windows
+// GetModuleFileNameW, in UTF-8), without a trailing slash.
 std::string GetProgramDir();
 
 // <progDir>/Data/<name>: the program's own files. The Data directory is never

@@ -137,7 +137,10 @@ bool MakeDialString(std::string_view number, std::string& out);
 
 // ---------------------------------------------------------------- session, line, manager
 
-class CModemService;  // the telephony service (TAPI.cpp)
+class CModemService;  // the telephony service (TAPI_posix.cpp)
+
+// Whether this platform has a modem driver for remote access at all.
+bool RemoteAccessAvailable();
 class CTAPIMng;
 
 class CTAPI {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <vector>
@@ -25,6 +26,7 @@ using json = nlohmann::ordered_json;
 // Exit statuses (sysexits.h); a failed request exits with its result code.
 constexpr int kExitUsage = 64;
 constexpr int kExitNoInput = 66;
+constexpr int kExitUnavailable = 69;
 constexpr int kExitSoftware = 70;
 constexpr int kExitCantCreate = 73;
 
@@ -73,8 +75,9 @@ bool ParseByte(const std::string& text, uint8_t& out) {
 
 bool ParseTime(const std::string& text, SysTime& t) {
     struct tm tm = {};
-    const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &tm);
-    if (!end || *end || tm.tm_year + 1900 < 2000 || tm.tm_year + 1900 > 2255) return false;
+    std::istringstream in(text);
+    in >> std::get_time(&tm, "%Y-%m-%dT%H:%M:%S");
+    if (in.fail() || in.peek() != EOF || tm.tm_year + 1900 < 2000 || tm.tm_year + 1900 > 2255) return false;
     t.wYear = uint16_t(tm.tm_year + 1900);
     t.wMonth = uint16_t(tm.tm_mon + 1);
     t.wDay = uint16_t(tm.tm_mday);
@@ -170,6 +173,10 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         if (Ansi(o.pin).size() > size_t(CONNECT_PIN_LEN)) {
             std::fprintf(stderr, "--pin: at most %d characters\n", CONNECT_PIN_LEN);
             return kExitUsage;
+        }
+        if (!RemoteAccessAvailable()) {
+            std::fprintf(stderr, "--remote: remote access is not available on this platform\n");
+            return kExitUnavailable;
         }
     }
     uint8_t mask = 0, levels = 0;

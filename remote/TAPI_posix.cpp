@@ -591,6 +591,8 @@ private:
 
 // ---------------------------------------------------------------- CTAPI
 
+bool RemoteAccessAvailable() { return true; }
+
 CTAPI::CTAPI() = default;
 
 CTAPI::~CTAPI() { Shutdown(); }
