@@ -20,8 +20,6 @@ set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_
 add_library(CLI11::CLI11 INTERFACE IMPORTED)
 set_target_properties(CLI11::CLI11 PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${_hostinc})
 
-# Files in binary mode by default, as on POSIX: no CR before each LF.
-link_libraries(${CMAKE_FIND_ROOT_PATH}/lib/binmode.o)
 # What the core takes for granted of POSIX headers and mingw lacks.
 add_compile_options(-include ${CMAKE_SOURCE_DIR}/app/PosixCompat_win32.h)
 # Windows 7 and later: the calls of the backends.

@@ -6,4 +6,6 @@ prefix=$1
 shift
 export WINEPREFIX="${WINEPREFIX:-$prefix}"
 export WINEDEBUG=-all
+# Debian's wine64 package keeps wine64 and wineserver there.
+export PATH="$PATH:/usr/lib/wine"
 exec timeout "${WINE_TIMEOUT:-300}" wine64 "$@"
