@@ -21,6 +21,11 @@ def program(windows, exe_win, exe_linux):
     return [WINE_RUN, PREFIX, exe_win] if windows else [exe_linux]
 
 
+def win_path(path):
+    """A file of the build machine as a Windows program names it."""
+    return "Z:" + path.replace("/", "\\")
+
+
 def run(cmd, stdin=b""):
     r = subprocess.run(cmd, input=stdin, capture_output=True, timeout=180)
     return r.returncode, r.stdout.decode("utf-8", "replace"), r.stderr.decode("utf-8", "replace")
@@ -49,6 +54,7 @@ def ctl_session(windows, tmp):
     """The device commands in one simulator run; what they gave and what it kept."""
     got = {}
     ctl = program(windows, CTL_EXE, CTL)
+    name = win_path if windows else (lambda p: p)
     with Sim(SIM, tmp, "--layout", "1", state=STATE) as sim:
         port = attach(sim, windows)
 
@@ -66,16 +72,16 @@ def ctl_session(windows, tmp):
         got["status"] = status
         got["sms-read"] = [json.loads(x) for x in ok("sms-read").splitlines()]
         cfg = os.path.join(tmp, "dev.cfg")
-        ok("read-config", cfg)
+        ok("read-config", name(cfg))
         got["read-config"] = open(cfg, "rb").read()
         data = bytearray(got["read-config"])
         data[8 + 1615] = 99                                # audio input level
         data[8 + 93:8 + 93 + 6] = "Žádný".encode("cp1250") + b"\0"
         mod = os.path.join(tmp, "mod.cfg")
         open(mod, "wb").write(bytes(data))
-        ok("write-config", mod)
+        ok("write-config", name(mod))
         back = os.path.join(tmp, "back.cfg")
-        ok("read-config", back)
+        ok("read-config", name(back))
         got["read-back"] = open(back, "rb").read()
         got["gprs-read"] = json.loads(ok("gprs-read"))
         got["state"], offset = without_clock(sim.stop())
@@ -87,10 +93,13 @@ def loader_session(windows, tmp, melody_file):
     loader = program(windows, LOADER_EXE, LOADER)
     with Sim(SIM, tmp) as sim:
         port = attach(sim, windows)
-        rc, out, err = run(loader + ([melody_file] if melody_file else []), (port + "\n\n").encode())
+        arg = [win_path(melody_file) if windows else melody_file] if melody_file else []
+        rc, out, err = run(loader + arg, (port + "\n\n").encode())
         check(rc == 0, "melodyloader: status %d, %s" % (rc, err))
-        # The console of Windows ends lines with CR LF; the port name is the user's input.
+        # The console of Windows ends lines with CR LF; port and file are named as the user named them.
         dialogue = out.replace("\r\n", "\n").replace(port, "<port>")
+        if arg:
+            dialogue = dialogue.replace(arg[0], "<file>")
         return dialogue, sim.stop()["melody"]["memory"]
 
 
@@ -116,7 +125,7 @@ def main():
 
         lin, win = results["linux"], results["windows"]
         for key in lin:
-            check(win[key] == lin[key], "%s differs:\n linux   %r\n windows %r" % (key, lin[key], win[key]))
+            check(win[key] == lin[key], "%s differs:\n linux   %.600r\n windows %.600r" % (key, lin[key], win[key]))
         # The same clock set, seen from runs a few seconds apart.
         check(abs(offsets["windows"] - offsets["linux"]) < 120, "clock offsets %r" % offsets)
         # Both alike is not enough: the Linux run itself has to be right.

@@ -321,6 +321,9 @@ int CfgDump(const std::string& file) {
 
 int main(int argc, char** argv) {
     CLI::App app{"vantrixctl - configuration, state, SMS and GPRS of a Vantrix gateway"};
+    // The same command line everywhere: on Windows a path such as /tmp/x.cfg
+    // would otherwise be taken for an option.
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
     Options o;
     app.add_option("--port", o.port, "serial port: COM1, ttyUSB0 or a path")->capture_default_str();
