@@ -6,7 +6,8 @@ set -eu
 PACKAGES="cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev clang-format clang-tidy \
 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev \
 qt6-base-dev qt6-serialport-dev qt6-base-dev-tools \
-xauth xvfb python3"
+xauth xvfb python3 \
+g++-mingw-w64-x86-64 wine64 googletest"
 
 missing=""
 for p in $PACKAGES; do
