@@ -1,5 +1,6 @@
-# The two everyday commands: `make run` and `make test`. For development also
-# `make fuzz` and `make lint` (see the README's Development section).
+# The two everyday commands: `make run` and `make test`; `make package` builds
+# the Debian package. For development also `make fuzz` and `make lint` (see the
+# README's Development section).
 PRESET ?= default
 # make fuzz: seconds per target, targets run at once, which targets (all when
 # empty: frame link cfg_file ...), and where the growing work corpus lives.
@@ -9,7 +10,7 @@ FUZZ_TARGETS ?=
 FUZZ_WORK ?= build/fuzz/work
 FUZZ_ALL := $(patsubst tests/fuzz/fuzz_%.cpp,%,$(wildcard tests/fuzz/fuzz_*.cpp))
 
-.PHONY: all run test build deps clean fuzz lint windows
+.PHONY: all run test build deps clean fuzz lint package windows
 
 all: build
 
@@ -31,6 +32,11 @@ windows: deps
 
 run: build
 	@scripts/run.sh build/$(PRESET)
+
+# The Debian package build/default/vantrix-control-panel_<version>_amd64.deb.
+package: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default --target package
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null

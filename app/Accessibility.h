@@ -3,6 +3,9 @@
 // and group its own caption, as accessible name.
 #pragma once
 
+class QString;
 class QWidget;
 
 void NameControls(QWidget* root);
+// A caption as the user reads it: without its mnemonic marks.
+QString PlainCaption(QString text);

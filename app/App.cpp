@@ -1,13 +1,18 @@
 #include "app/App.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <cstdio>
 
 #include "app/ProgDir.h"
 #include "app/Strings.h"
 #include "app/Vantrix.h"
+#include "app/Version.h"
 
 namespace {
 
@@ -19,10 +24,30 @@ CProfile ScreenProfile() {
 
 }  // namespace
 
+void SetApplicationNames() {
+    // Without an organization name AppDataLocation is <data home>/<application>.
+    QCoreApplication::setOrganizationName(QString());
+    QCoreApplication::setApplicationName(QString::fromLatin1(kDataFolder));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VANTRIX_APP_ID));
+}
+
+std::string UserAppDataDir() {
+    // Qt takes a relative XDG_DATA_HOME as it is, which would put the files
+    // wherever the program was started; that value is invalid and ignored.
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QDir::isAbsolutePath(dir) ? dir.toStdString() : UserDataDir();
+}
+
 CApp::CApp(std::string progDir)
-    : m_progDir(progDir.empty() ? GetProgramDir() : std::move(progDir)), m_profile(ScreenProfile()), m_ui(*this) {}
+    : m_progDir(progDir.empty() ? GetProgramDir(UserAppDataDir()) : std::move(progDir)),
+      m_profile(ScreenProfile()),
+      m_ui(*this) {}
 
 int CApp::Start(CVantrix& model) {
+    // The program is Czech whatever the machine's locale; without the file
+    // Qt's own texts stay English.
+    if (m_qtCzech.load(QStringLiteral("qtbase_cs"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&m_qtCzech);
     m_ui.SetModel(&model);
     m_profile.Read(DataPath(m_progDir, "Profile.dat"));
     int r = model.Init();

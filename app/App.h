@@ -2,6 +2,8 @@
 // user-interface controller, for the whole run.
 #pragma once
 
+#include <QTranslator>
+
 #include <string>
 
 #include "app/AppUIQt.h"
@@ -9,12 +11,20 @@
 
 class CVantrix;
 
+// The Qt names, set before the application object: they make Qt's
+// AppDataLocation the console programs' UserDataDir().
+void SetApplicationNames();
+
+// QStandardPaths' AppDataLocation: the program directory of an installed program.
+std::string UserAppDataDir();
+
 class CApp {
 public:
-    // `progDir` empty: the directory of the running program.
+    // `progDir` empty: the program directory of the running program (ProgDir.h).
     explicit CApp(std::string progDir = {});
 
-    // Reads the profile, starts the core model and the user interface. 1 on
+    // Loads Qt's own Czech texts (file dialogs, edit menus), reads the
+    // profile, starts the core model and the user interface. 1 on
     // success; otherwise the start-up error has been shown and the code is
     // returned.
     int Start(CVantrix& model);
@@ -27,4 +37,5 @@ private:
     std::string m_progDir;
     CProfile m_profile;
     CAppUI m_ui;
+    QTranslator m_qtCzech;
 };

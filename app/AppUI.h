@@ -78,6 +78,13 @@ public:
     // --- From the worker thread.
     // MSG_APPEVENT: posted, except AE_SMS_SENT, which returns only after it was handled.
     virtual void Notify(int code, intptr_t datum) = 0;
+    // An SMS read from the device, before the device is told to delete it
+    // (ownership passes here). False when it could not be kept: it is then
+    // left on the device. By default AE_SMS_RECEIVED is posted.
+    virtual bool KeepReceivedSms(CSMS* sms) {
+        Notify(AE_SMS_RECEIVED, reinterpret_cast<intptr_t>(sms));
+        return true;
+    }
     // MSG_COMMSG to the progress dialog; with `send` the call returns only
     // after the dialog has handled the record.
     virtual void DeliverComMsg(CComMsg* msg, bool send) = 0;

@@ -1,6 +1,7 @@
 #include "app/AppUIQt.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QScreen>
@@ -24,6 +25,25 @@
 #include "ui_MainWnd.h"
 
 namespace {
+
+// A call from the worker to be run on the UI thread; `done` is set when it
+// has run, for the calls the worker waits for.
+class CUiCall : public QEvent {
+public:
+    static QEvent::Type Kind() {
+        static const auto kind = QEvent::Type(QEvent::registerEventType());
+        return kind;
+    }
+    CUiCall(std::function<void()> fn, std::promise<void>* done) : QEvent(Kind()), m_fn(std::move(fn)), m_done(done) {}
+    void Run() {
+        m_fn();
+        if (m_done) m_done->set_value();
+    }
+
+private:
+    std::function<void()> m_fn;
+    std::promise<void>* m_done;
+};
 
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 std::string Path(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -70,6 +90,13 @@ int CAppUI::Start() {
     OnEvent(AE_OFFLINE, 0);
     // The application's main form: the message loop runs until it is closed.
     m_pMain->show();
+    // Only the shown splitter knows the room it shares: sized from that, the
+    // tree gets its width exactly instead of losing the handle's width.
+    QSplitter* split = m_pMain->Form()->m_pSpltMain;
+    const int room = split->width() - split->handleWidth();
+    tree = std::max(m_pMain->Form()->m_pPgCtlP1->minimumWidth(), std::min(int(wnd.treeWidth), room - 150));
+    split->setSizes({tree, std::max(150, room - tree)});
+    m_pMain->KeepStartLayout(wnd.windowWidth, wnd.windowHeight, wnd.treeWidth);
     return 1;
 }
 
@@ -84,7 +111,9 @@ void CAppUI::WriteProfile() {
     CProfile& profile = Profile();
     if (m_pMain) m_pMain->StoreWindowBlock(profile);
     if (ISmsListView* view = SmsView()) view->GetColumnWidths(profile.wnd.smsColumnWidths);
-    profile.Write(DataPath(m_app.ProgDir(), "Profile.dat"));
+    const std::string path = DataPath(m_app.ProgDir(), "Profile.dat");
+    MakeDirsFor(path);
+    profile.Write(path);
 }
 
 bool CAppUI::OnUiThread() const { return QThread::currentThread() == thread(); }
@@ -94,7 +123,23 @@ void CAppUI::OnUi(std::function<void()> fn, bool wait) {
         fn();
         return;
     }
-    QMetaObject::invokeMethod(this, std::move(fn), wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+    std::promise<void> done;
+    Post(std::move(fn), wait ? &done : nullptr);
+    if (wait) done.get_future().wait();
+}
+
+void CAppUI::Post(std::function<void()> fn, std::promise<void>* done) {
+    auto* call = new CUiCall(std::move(fn), done);
+    m_handOver.fetch_add(1, std::memory_order_release);
+    QCoreApplication::postEvent(this, call);
+}
+
+bool CAppUI::event(QEvent* e) {
+    // Before the event is looked at: it may come from the worker.
+    m_handOver.load(std::memory_order_acquire);
+    if (e->type() != CUiCall::Kind()) return QObject::event(e);
+    static_cast<CUiCall*>(e)->Run();
+    return true;
 }
 
 // ------------------------------------------------------------------ dialogs
@@ -187,8 +232,7 @@ void CAppUI::DeliverComMsg(CComMsg* msg, bool send) {
 }
 
 void CAppUI::PostClose() {
-    QMetaObject::invokeMethod(
-        this, [this] { m_pMain->close(); }, Qt::QueuedConnection);
+    Post([this] { m_pMain->close(); });
 }
 
 // ------------------------------------------------------------------ SMS list pane

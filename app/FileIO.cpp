@@ -5,13 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <utility>
 #include <vector>
 
 bool CInFile::Open(const std::string& path) {
     Close();
     m_f = std::fopen(path.c_str(), "rb");
+    m_openErrno = m_f ? 0 : errno;
     return m_f != nullptr;
 }
 
@@ -36,18 +39,49 @@ CAtomicFile::~CAtomicFile() {
     }
 }
 
+std::string FollowLinks(const std::string& path) {
+    std::string p = path;
+    // The kernel's own limit on links in a row; a longer chain is a loop.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(p.c_str(), buf.data(), buf.size());
+        if (n <= 0 || size_t(n) >= buf.size()) return p;
+        std::string link(buf.data(), size_t(n));
+        if (link[0] != '/') {
+            const size_t slash = p.rfind('/');
+            link = slash == std::string::npos ? link : p.substr(0, slash + 1) + link;
+        }
+        p = std::move(link);
+    }
+    return p;
+}
+
 bool CAtomicFile::Create() {
-    m_tmp = m_path + ".XXXXXX";
-    std::vector<char> name(m_tmp.begin(), m_tmp.end());
-    name.push_back('\0');
-    m_fd = ::mkstemp(name.data());
+    m_target = FollowLinks(m_path);
+    struct stat old;
+    const bool exists = ::stat(m_target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    // Created with open() rather than mkstemp() so that the umask applies to a new file.
+    std::random_device rd;
+    for (int tries = 0; tries < 100 && m_fd < 0; ++tries) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x", unsigned(rd()));
+        m_tmp = m_target + suffix;
+        m_fd = ::open(m_tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, m_mode);
+        if (m_fd < 0 && errno != EEXIST) return false;
+    }
     if (m_fd < 0) return false;
-    m_tmp.assign(name.data());
-    if (::fchmod(m_fd, m_mode) != 0) {
-        ::close(m_fd);
-        ::unlink(m_tmp.c_str());
-        m_fd = -1;
-        return false;
+    if (exists) {
+        // Owner and group only where the process may give them; the mode
+        // after them, since a change of owner clears the set-id bits.
+        (void)!::fchown(m_fd, old.st_uid, old.st_gid);
+        if (::fchmod(m_fd, old.st_mode & 07777) != 0) {
+            ::close(m_fd);
+            ::unlink(m_tmp.c_str());
+            m_fd = -1;
+            return false;
+        }
     }
     m_ok = true;
     return true;
@@ -75,7 +109,7 @@ bool CAtomicFile::Commit() {
     bool ok = m_ok && ::fsync(m_fd) == 0;
     ok = (::close(m_fd) == 0) && ok;
     m_fd = -1;
-    if (ok) ok = ::rename(m_tmp.c_str(), m_path.c_str()) == 0;
+    if (ok) ok = ::rename(m_tmp.c_str(), m_target.c_str()) == 0;
     if (!ok) ::unlink(m_tmp.c_str());
     return ok;
 }
@@ -89,3 +123,5 @@ bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
 }
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -28,20 +29,49 @@ public:
     bool ReadExact(void* buf, size_t n) { return Read(buf, n) == n; }
     // True when the last read failed for another reason than the end of the file.
     bool Failed() const;
+    // True when the last Open failed because there is no such file.
+    bool NotFound() const { return m_openErrno == ENOENT; }
 
 private:
     std::FILE* m_f = nullptr;
+    int m_openErrno = 0;
 };
+
+// What the load of a store file (SMS.dat, Connection.dat) found, so that its
+// saves destroy nothing the user had.
+class CStoreGuard {
+public:
+    enum State { NOT_LOADED, MISSING, WHOLE, PARTIAL, UNREADABLE };
+
+    // After the load: `complete` when every record was taken. A file that
+    // could not be opened (other than a missing one) or read is unreadable.
+    void Loaded(const CInFile& f, bool complete);
+    bool LoadRan() const { return m_state != NOT_LOADED; }
+    State Get() const { return m_state; }
+
+    // Before each write of the store: false when it must not be written
+    // (no load ran, or the file could not be read); a partly loaded file is
+    // first copied to `<path>.bak`, once, and false when that copy failed.
+    bool MayWrite(const std::string& path, mode_t bakMode);
+
+private:
+    State m_state = NOT_LOADED;
+};
+
+// Mode of a new file before the umask; the files that hold PINs are private.
+inline constexpr mode_t kNewFileMode = 0666;
+inline constexpr mode_t kPrivateFileMode = 0600;
 
 class CAtomicFile {
 public:
-    // The target keeps `mode` (Connection.dat holds PINs: 0600).
-    explicit CAtomicFile(std::string path, mode_t mode = 0644);
+    // A file that exists keeps its mode, owner and group; a new one gets
+    // `mode` less the umask. A symbolic link stays: its target is written.
+    explicit CAtomicFile(std::string path, mode_t mode = kNewFileMode);
     ~CAtomicFile();
     CAtomicFile(const CAtomicFile&) = delete;
     CAtomicFile& operator=(const CAtomicFile&) = delete;
 
-    // Creates the temporary file beside the target.
+    // Creates the temporary file beside the target (the link's target).
     bool Create();
     // Writes all n bytes or fails; after a failure every later write fails too.
     bool Write(const void* data, size_t n);
@@ -52,6 +82,7 @@ public:
 
 private:
     std::string m_path;
+    std::string m_target;  // m_path with its symbolic links followed
     std::string m_tmp;
     mode_t m_mode;
     int m_fd = -1;
@@ -59,9 +90,16 @@ private:
 };
 
 // Writes a whole file in one go through CAtomicFile.
-bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t mode = 0644);
+bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t mode = kNewFileMode);
+
+// The file a path names once its symbolic links are followed (the path
+// itself when it is no link); the target need not exist.
+std::string FollowLinks(const std::string& path);
 
 bool FileExists(const std::string& path);
+
+// Removes a file; true when it is gone, also when there was none.
+bool RemoveFile(const std::string& path);
 
 // Writes all n bytes to a descriptor, going on after interruptions.
 bool WriteAllFd(int fd, const void* data, size_t n);

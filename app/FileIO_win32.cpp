@@ -23,6 +23,7 @@ constexpr int kTempTries = 100;
 bool CInFile::Open(const std::string& path) {
     Close();
     m_f = _wfopen(WidePath(path).c_str(), L"rb");
+    m_openErrno = m_f ? 0 : errno;
     return m_f != nullptr;
 }
 
@@ -48,8 +49,13 @@ CAtomicFile::~CAtomicFile() {
     }
 }
 
+// Windows programs meet no symbolic links among their own files: the path is
+// the file.
+std::string FollowLinks(const std::string& path) { return path; }
+
 bool CAtomicFile::Create() {
-    const std::string stem = m_path + "." + std::to_string(GetCurrentProcessId()) + ".";
+    m_target = FollowLinks(m_path);
+    const std::string stem = m_target + "." + std::to_string(GetCurrentProcessId()) + ".";
     for (int i = 0; i < kTempTries && m_fd < 0; ++i) {
         m_tmp = stem + std::to_string(GetTickCount64() % 100000 + ULONGLONG(i)) + ".tmp";
         m_fd = _wopen(WidePath(m_tmp).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
@@ -82,7 +88,8 @@ bool CAtomicFile::Commit() {
     ok = (_close(m_fd) == 0) && ok;
     m_fd = -1;
     const std::wstring tmp = WidePath(m_tmp);
-    if (ok) ok = MoveFileExW(tmp.c_str(), WidePath(m_path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (ok)
+        ok = MoveFileExW(tmp.c_str(), WidePath(m_target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) _wunlink(tmp.c_str());
     return ok;
 }
@@ -95,3 +102,5 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t
 bool FileExists(const std::string& path) {
     return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+bool RemoveFile(const std::string& path) { return _wunlink(WidePath(path).c_str()) == 0 || errno == ENOENT; }

@@ -4,11 +4,14 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTabBar>
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/Accessibility.h"
 #include "app/AppUIQt.h"
 #include "app/PaneMng.h"
 #include "app/Profile.h"
@@ -17,6 +20,16 @@
 #include "ui_MainWnd.h"
 
 namespace {
+
+// The application's style with tabs little wider than their texts, so that
+// the three tabs fit the default width of the left panel.
+class TabTextWidthStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        const int m = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? std::min(m, 12) : m;
+    }
+};
 
 struct NodeDesc {
     const char* caption;
@@ -93,7 +106,8 @@ TFrmMain::TFrmMain(CAppUI& app) : QMainWindow(nullptr), m_app(app), ui(std::make
         action->setIcon(Image(images[i++]));
         if (QWidget* w = ui->m_pTlbMain->widgetForAction(action)) {
             w->setObjectName(QString::fromLatin1(name));
-            w->setAccessibleName(action->toolTip());
+            w->setAccessibleName(PlainCaption(action->text()));
+            w->setAccessibleDescription(action->toolTip());
         }
     }
     ui->m_pActReadStatus->setIcon(Image(14));
@@ -108,6 +122,18 @@ TFrmMain::TFrmMain(CAppUI& app) : QMainWindow(nullptr), m_app(app), ui(std::make
     m_pPanel0->setMinimumWidth(0);
     ui->m_pStbrMain->addWidget(m_pPanel0, 1);
     ui->m_pStbrMain->addPermanentWidget(m_pPanel1);
+
+    // Every tab readable, never behind scroll arrows: the left panel is at
+    // least as wide as the tab bar, and a wider window widens the pane area.
+    QTabBar* tabs = ui->m_pPgCtlP1->tabBar();
+    auto* tabStyle = new TabTextWidthStyle;
+    tabStyle->setParent(tabs);
+    tabs->setStyle(tabStyle);
+    tabs->setUsesScrollButtons(false);
+    tabs->setElideMode(Qt::ElideNone);
+    ui->m_pPgCtlP1->setMinimumWidth(std::max(ui->m_pPgCtlP1->minimumWidth(), tabs->sizeHint().width()));
+    ui->m_pSpltMain->setStretchFactor(0, 0);
+    ui->m_pSpltMain->setStretchFactor(1, 1);
 
     BuildTrees();
     ConnectActions();
@@ -225,10 +251,25 @@ void TFrmMain::UpdateActions() {
     ui->m_pActSMSDelSel->setEnabled(selected > 0);
 }
 
+void TFrmMain::KeepStartLayout(int32_t width, int32_t height, int32_t tree) {
+    m_anRead[0] = width;
+    m_anRead[1] = height;
+    m_anRead[2] = tree;
+    m_anStart[0] = this->width();
+    m_anStart[1] = this->height();
+    m_anStart[2] = ui->m_pPgCtlP1->width();
+}
+
 void TFrmMain::StoreWindowBlock(CProfile& profile) const {
-    profile.wnd.windowWidth = width();
-    profile.wnd.windowHeight = height();
-    profile.wnd.treeWidth = ui->m_pPgCtlP1->width();
+    // A value the window had to adjust (a clamp, a rounding of the splitter)
+    // is not written back unless the user changed it: a run without changes
+    // leaves the profile as it was.
+    const int now[3] = {width(), height(), ui->m_pPgCtlP1->width()};
+    int32_t out[3];
+    for (int i = 0; i < 3; ++i) out[i] = now[i] == m_anStart[i] ? m_anRead[i] : int32_t(now[i]);
+    profile.wnd.windowWidth = out[0];
+    profile.wnd.windowHeight = out[1];
+    profile.wnd.treeWidth = out[2];
 }
 
 void TFrmMain::closeEvent(QCloseEvent* e) {

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QMainWindow>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -43,7 +44,11 @@ public:
     void SelectFirstNodes();
     // The action enabling of the main window.
     void UpdateActions();
-    // Width, height and tree width into the profile's window block.
+    // The window block read at start and the shown geometry it gave, once
+    // the window is shown.
+    void KeepStartLayout(int32_t width, int32_t height, int32_t tree);
+    // Width, height and tree width into the profile's window block; what
+    // the user did not change goes back as it was read.
     void StoreWindowBlock(CProfile& profile) const;
     // Runs the close sequence's end without asking again.
     bool Closing() const { return m_bClosing; }
@@ -67,4 +72,6 @@ private:
     QLabel* m_pPanel0 = nullptr;
     QLabel* m_pPanel1 = nullptr;
     bool m_bClosing = false;
+    int32_t m_anRead[3] = {};
+    int m_anStart[3] = {-1, -1, -1};
 };

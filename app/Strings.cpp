@@ -35,6 +35,7 @@ const std::unordered_map<int, const char*>& Table() {
         {112,
          "Seznam připojení je plný (100 položek). Odstraňte nepotřebné připojení "
          "v nastavení komunikace."},
+        {113, "Název komunikačního portu může mít nejvýše 16 znaků."},
         {200, "Nastala chyba sériové komunikace."},
         {201, "Nepodařilo se otevřít komunikační port."},
         {202, "Vypršel komunikační timeout."},
@@ -78,6 +79,10 @@ const std::unordered_map<int, const char*>& Table() {
         {442, "registrace odmítnuta"},
         {443, "neznámý"},
         {444, "roaming"},
+        {500, "(nenalezeno)"},
+        {501, "Modem je právě používán pro spojení."},
+        {502, "Modem nelze otevřít."},
+        {503, "Modem neodpověděl."},
     };
     return table;
 }

@@ -36,6 +36,7 @@ enum StrId : int {
     IDS_QUERY_OVERWRITE = 110,
     IDS_NOTHING_TO_SEND = 111,
     IDS_CONNECTION_LIST_FULL = 112,
+    IDS_PORT_NAME_TOO_LONG = 113,
     IDS_RESULT_BASE = 199,  // + result code 1..14
     IDS_PIN_REFUSED = 210,
     IDS_CAPTION_CONNECT = 300,  // 300..310 operation captions
@@ -43,6 +44,10 @@ enum StrId : int {
     IDS_GSM_STATE = 400,
     IDS_SIM_STATE = 420,
     IDS_NET_STATE = 440,
+    IDS_MODEM_NOT_FOUND = 500,  // 500..503 the modem properties dialog
+    IDS_MODEM_IN_USE = 501,
+    IDS_MODEM_CANNOT_OPEN = 502,
+    IDS_MODEM_NO_ANSWER = 503,
 };
 
 // Filter of the open and save dialogs, in the "text|pattern|text|pattern" form:

@@ -37,7 +37,4 @@ int CVantrix::GoOffline() { return m_com.PostRequest({REQ_DISCONNECT, 0, 0}); }
 
 int CVantrix::ReadStatus() { return m_com.PostRequest({REQ_READ_STATE, 0, 0}); }
 
-int CVantrix::SyncTime() {
-    m_devTime = GetLocalTime();
-    return m_com.PostRequest({REQ_SET_TIME, reinterpret_cast<intptr_t>(&m_devTime), 0});
-}
+int CVantrix::SyncTime() { return m_com.PostRequest(SetTimeRequest(GetLocalTime())); }

@@ -2,6 +2,7 @@
 // or holds device data. One instance for the run of the program.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 #include "app/LocalTime.h"
@@ -32,12 +33,23 @@ public:
     int GoOnline();
     int GoOffline();
     int ReadStatus();
-    // The device time record gets the PC's local time, then it is sent.
+    // Sends the PC's local time; the device time record shows it once read back.
     int SyncTime();
 
     IAppUI& UI() { return m_ui; }
     CProfile& Profile() { return m_profile; }
     const std::string& ProgDir() const { return m_progDir; }
+
+    // The worker writes the device state records while the UI shows them:
+    // each is copied whole under one lock on both sides.
+    template <class T> T Snapshot(const T& rec) const {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        return rec;
+    }
+    template <class T> void Publish(T& rec, const T& value) {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        rec = value;
+    }
 
     // Members in the order of their construction.
     DevIdentity m_devId;
@@ -50,6 +62,7 @@ public:
     GprsApRec m_gprs;
 
 private:
+    mutable std::mutex m_stateLock;
     IAppUI& m_ui;
     CProfile& m_profile;
     std::string m_progDir;

@@ -8,6 +8,7 @@
 #include "app/Vantrix.h"
 
 int main(int argc, char** argv) {
+    SetApplicationNames();
     QApplication qapp(argc, argv);
     Q_INIT_RESOURCE(app);
     try {

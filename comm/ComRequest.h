@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "app/LocalTime.h"
+
 enum ComRequestKind : int32_t {
     REQ_QUIT = 0,
     REQ_CANCEL = 1,
@@ -12,7 +14,7 @@ enum ComRequestKind : int32_t {
     REQ_WRITE_CFG = 5,   // p1: CVantrixCfg*
     REQ_READ_STATE = 6,
     REQ_SET_OUTPUTS = 7,  // p1: mask, p2: levels
-    REQ_SET_TIME = 8,     // p1: SysTime* holding the time to set
+    REQ_SET_TIME = 8,     // the time to set packed into p1 and p2: SetTimeRequest
     REQ_READ_SMS = 9,
     REQ_SEND_SMS = 10,  // p1: const int* ascending indices into the to-send list, p2: their number
     REQ_READ_GPRS = 11,
@@ -26,6 +28,26 @@ struct CComRequest {
     intptr_t p1 = 0;
     intptr_t p2 = 0;
 };
+
+// The set-time request carries its own copy of the wanted time, so that the
+// clock reads of the idle poll cannot change it before it is sent.
+// p1: year << 16 | month << 8 | day, p2: hour << 16 | minute << 8 | second.
+inline CComRequest SetTimeRequest(const SysTime& t) {
+    return {REQ_SET_TIME, intptr_t(uint32_t(t.wYear) << 16 | uint32_t(t.wMonth & 0xFF) << 8 | (t.wDay & 0xFF)),
+            intptr_t(uint32_t(t.wHour & 0xFF) << 16 | uint32_t(t.wMinute & 0xFF) << 8 | (t.wSecond & 0xFF))};
+}
+
+inline SysTime RequestedTime(const CComRequest& req) {
+    SysTime t{};
+    const auto date = uint32_t(req.p1), time = uint32_t(req.p2);
+    t.wYear = uint16_t(date >> 16);
+    t.wMonth = uint16_t(date >> 8 & 0xFF);
+    t.wDay = uint16_t(date & 0xFF);
+    t.wHour = uint16_t(time >> 16 & 0xFF);
+    t.wMinute = uint16_t(time >> 8 & 0xFF);
+    t.wSecond = uint16_t(time & 0xFF);
+    return t;
+}
 
 // Result codes of the engine itself.
 enum EngineResult : int {

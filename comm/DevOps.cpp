@@ -10,6 +10,7 @@
 #include "app/AppUI.h"
 #include "app/Bytes.h"
 #include "app/Profile.h"
+#include "app/ProgDir.h"
 #include "app/Vantrix.h"
 #include "comm/Link.h"
 #include "comm/VantrixCom.h"
@@ -38,12 +39,13 @@ struct Reply {
     }
 };
 
-// A configuration block's reply answers the request's command and echoes its
-// offset and length. The command matters too: the late reply to a cancelled
-// write of block 0 echoes the same offset and length as the read of block 0
-// that follows, and would otherwise fill that block with what it lacks.
-bool EchoesBlock(const uint8_t* reply, const uint8_t* req) {
-    return reply[kCmdByte] == req[kCmdByte] && std::memcmp(reply + kCfgOffsetByte, req + kCfgOffsetByte, 4) == 0;
+// A configuration block's reply has the length of its kind (the echo of a
+// write, or the echo and the block of a read) and echoes the request's offset
+// and length. Reply bytes 0 to 2 say nothing; the length is what tells the
+// late reply to a cancelled write of block 0 from the read of block 0 that
+// follows, which echoes the same offset and length.
+bool EchoesBlock(const uint8_t* reply, size_t replyLen, const uint8_t* req, size_t expectedLen) {
+    return replyLen == expectedLen && std::memcmp(reply + kCfgOffsetByte, req + kCfgOffsetByte, 4) == 0;
 }
 
 }  // namespace
@@ -57,14 +59,18 @@ int CVantrixCom::OpenLink() {
     Step();
     int r = AccessMode() == 2 ? OpenRemote() : OpenLocal();
     if (r != 0) return r;
-    if (profile.com.logTraffic) m_ser.OpenLog(m_model.ProgDir() + "/sercom.log");
+    if (profile.com.logTraffic) {
+        const std::string log = m_model.ProgDir() + "/sercom.log";
+        MakeDirsFor(log);
+        m_ser.OpenLog(log);
+    }
     m_linkOpen = true;
     m_model.UI().Notify(AE_ONLINE, 0);
     return 0;
 }
 
 int CVantrixCom::OpenLocal() {
-    const std::string port = m_model.Profile().PortName();
+    const std::string port = m_portOverride.empty() ? m_model.Profile().PortName() : m_portOverride;
     const int start = m_speedIndex;
     int index = start;
     int r = 0;
@@ -109,7 +115,7 @@ int CVantrixCom::Identify(const CComRequest& req) {
     DevIdentity got = dev;
     ParseIdentity(id.First<kIdentityReplyLen>(), label.First<kLabelReplyLen>(), got);
     bool changed = !SameLabel(dev, got);
-    dev = got;
+    m_model.Publish(dev, got);
     if (changed) m_model.UI().Notify(AE_DEVID_CHANGED, 0);
 
     if (req.p1 == 1) m_online.store(true, std::memory_order_release);
@@ -160,7 +166,7 @@ int CVantrixCom::ReadConfig(CVantrixCfg& doc) {
         bytes::PutBE16(req.b + 8, uint16_t(len));
         int r = Txn(req.b, 10, reply.b, len + 10);
         if (r != 0) return r;
-        if (!EchoesBlock(reply.b, req.b)) return DR_WRONG_REPLY;
+        if (!EchoesBlock(reply.b, m_lastReplyLen, req.b, kCfgDataByte + len)) return DR_WRONG_REPLY;
         std::memcpy(buf + off, reply.b + 10, len);
         Step();
     }
@@ -186,7 +192,7 @@ int CVantrixCom::WriteConfig(CVantrixCfg& doc) {
         std::memcpy(req.b + 10, buf + off, len);
         int r = Txn(req.b, 10 + len, reply.b, 10, CfgWriteTiming(len));
         if (r != 0) return r;
-        if (!EchoesBlock(reply.b, req.b)) return DR_WRONG_REPLY;
+        if (!EchoesBlock(reply.b, m_lastReplyLen, req.b, kReplyWriteCfg)) return DR_WRONG_REPLY;
         Step();
     }
     return 0;
@@ -202,7 +208,7 @@ int CVantrixCom::ReadGsm(uint32_t tries) {
     GsmStatus got;
     ParseGsm(reply.First<kGsmReplyLen>(), got);
     if (!SameGsm(got, m_model.m_gsm)) {
-        m_model.m_gsm = got;
+        m_model.Publish(m_model.m_gsm, got);
         m_model.UI().Notify(AE_GSM_CHANGED, 0);
     }
     return 0;
@@ -216,7 +222,7 @@ int CVantrixCom::ReadIo(uint32_t tries) {
     IoState got;
     ParseIo(reply.First<kIoReplyLen>(), got);
     if (!SameIo(got, m_model.m_io)) {
-        m_model.m_io = got;
+        m_model.Publish(m_model.m_io, got);
         m_model.UI().Notify(AE_IO_CHANGED, 0);
     }
     return 0;
@@ -230,7 +236,7 @@ int CVantrixCom::ReadClock(uint32_t tries) {
     SysTime got = m_model.m_devTime;
     ParseClock(reply.First<kClockReplyLen>(), got);
     if (!SameClock(got, m_model.m_devTime)) {
-        m_model.m_devTime = got;
+        m_model.Publish(m_model.m_devTime, got);
         m_model.UI().Notify(AE_TIME_CHANGED, 0);
     }
     return 0;
@@ -296,14 +302,16 @@ int CVantrixCom::ReadOneSms(uint32_t tries, bool progress) {
     int r = Txn(req.b, 4, reply.b, 188, tries);
     if (r != 0) return (r == DR_ACK && reply.b[3] == 1) ? kNoMoreSms : r;
     if (progress) Step();
+    // The acknowledge deletes the SMS on the device: it is handed on first,
+    // and stays on the device when it could not be kept.
+    auto* sms = new CSMS;
+    sms->FromDevice(reply.b, 188);
+    if (!m_model.UI().KeepReceivedSms(sms)) return DR_SILENT;
     Reply ack;
     Request reqAck(CMD_ACK_SMS);
     CmdTiming t = TimingFor(CMD_ACK_SMS);
     int ra = Txn(reqAck.b, 4, ack.b, 4, t);
     if (progress) Step();
-    auto* sms = new CSMS;
-    sms->FromDevice(reply.b, 188);
-    m_model.UI().Notify(AE_SMS_RECEIVED, reinterpret_cast<intptr_t>(sms));
     return ra;
 }
 
@@ -371,6 +379,8 @@ int CVantrixCom::ReadGprs() {
     SetGprsDefaults(rec);
     Begin(IDS_CAPTION_CONNECT + 9, true, 2);
     std::string_view f[CAtChannel::kMaxFields];
+    // Whatever an earlier dialogue left on the line is no answer to this one.
+    m_ser.PurgeRx();
     int r = m_at.Send("AT+CGDCONT?\r");
     if (r == 0) r = m_at.Receive();
     if (r != 0) return r;
@@ -390,7 +400,7 @@ int CVantrixCom::ReadGprs() {
     for (int i = 0; i < 5; ++i)
         if (f[i + 1].data()) *qos[i] = uint8_t(std::atoi(std::string(f[i + 1]).c_str()));
 
-    m_at.Send("ATZ\r");
+    EndAtDialogue();
     rec.defaultQos = m_model.m_gprs.defaultQos;
     m_model.m_gprs = rec;
     m_model.UI().Notify(AE_GPRS_READ, 0);
@@ -401,6 +411,11 @@ int CVantrixCom::ReadGprs() {
 int CVantrixCom::WriteGprs() {
     const GprsApRec& rec = m_model.m_gprs;
     Begin(IDS_CAPTION_CONNECT + 10, true, 2);
+    // The APN goes between quotes into the command line: one that could end
+    // the quotes or the line is refused as the module would refuse it, and
+    // nothing is sent.
+    if (BadApnChar(bytes::FieldStr(rec.apn)) != std::string_view::npos) return DR_AT_ERROR;
+    m_ser.PurgeRx();
     char cmd[CAtChannel::kBufferSize];
     std::snprintf(cmd, sizeof cmd, "AT+CGDCONT=1,\"IP\",\"%s\",,%d,%d\r", bytes::FieldStr(rec.apn).c_str(),
                   rec.dataCompression ? 1 : 0, rec.headerCompression ? 1 : 0);
@@ -418,7 +433,13 @@ int CVantrixCom::WriteGprs() {
     if (r == 0) r = m_at.Receive();
     if (r != 0) return r;
     Step();
-    m_at.Send("ATZ\r");
+    EndAtDialogue();
     Pause(m_settleMs);
     return 0;
+}
+
+void CVantrixCom::EndAtDialogue() {
+    // Its answer is read here, so that it cannot pass for the answer to the
+    // next dialogue's first command; what it says changes nothing now.
+    if (m_at.Send("ATZ\r") == 0) m_at.Receive();
 }

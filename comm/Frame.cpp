@@ -60,7 +60,9 @@ CFrameReceiver::Status CFrameReceiver::Feed(uint8_t byte) {
         m_started = false;
         return good ? kGood : kBadChecksum;
     }
-    if (byte == kEscape && !m_escaped) {
+    // Every escape byte marks the next one, also another escape byte: the
+    // checksum then decides whether the frame holds.
+    if (byte == kEscape) {
         m_escaped = true;
         return kMore;
     }

@@ -60,14 +60,16 @@ int LinkSend(IByteIO& io, const uint8_t* req, size_t len, uint32_t writeMs, uint
     return result;
 }
 
-int LinkReceive(IByteIO& io, uint8_t* reply, size_t capacity, uint32_t readMs) {
+int LinkReceive(IByteIO& io, uint8_t* reply, size_t capacity, uint32_t readMs, size_t* payloadLen) {
     frame::CFrameReceiver rx(reply, capacity);
     for (size_t count = 0; count < kMaxFrameBytes; ++count) {
         uint8_t b;
         int r = io.Read(&b, 1, readMs);
         if (r != SER_OK) return r == SER_TIMEOUT || r == SER_CANCEL ? r : LINK_IO;
         switch (rx.Feed(b)) {
-        case frame::CFrameReceiver::kGood: return LINK_OK;
+        case frame::CFrameReceiver::kGood:
+            if (payloadLen) *payloadLen = rx.PayloadLen();
+            return LINK_OK;
         case frame::CFrameReceiver::kBadChecksum: return LINK_CHECKSUM;
         case frame::CFrameReceiver::kMore: break;
         }
@@ -76,12 +78,16 @@ int LinkReceive(IByteIO& io, uint8_t* reply, size_t capacity, uint32_t readMs) {
 }
 
 int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs,
-                 uint32_t writeMs, uint32_t tries) {
+                 uint32_t writeMs, uint32_t tries, LinkTrace* trace) {
     int result = LINK_TIMEOUT;
+    LinkTrace scratch;
+    LinkTrace& t = trace ? *trace : scratch;
+    t = {};
     for (uint32_t i = 0; i < (tries ? tries : 1); ++i) {
         result = LinkSend(io, req, len, writeMs, tries);
         if (result != LINK_OK) return result;
-        result = LinkReceive(io, reply, capacity, readMs);
+        t.sent = true;
+        result = LinkReceive(io, reply, capacity, readMs, &t.replyLen);
         if (result == LINK_OK) return capacity > kAckByte && reply[kAckByte] != 0 ? LINK_ACK : LINK_OK;
         if (result == LINK_CANCEL) return result;
     }

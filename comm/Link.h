@@ -87,13 +87,20 @@ void FillHeader(uint8_t* buf);
 // tries remain, stopping on success or cancel. 0, 1, 3 or 4.
 int LinkSend(IByteIO& io, const uint8_t* req, size_t len, uint32_t writeMs, uint32_t tries);
 // Reads one reply frame byte by byte (readMs for each byte) into `reply`;
-// bytes past `capacity` are checked but not kept. 0, 1, 3, 4 or 5.
-int LinkReceive(IByteIO& io, uint8_t* reply, size_t capacity, uint32_t readMs);
+// bytes past `capacity` are checked but not kept. 0, 1, 3, 4 or 5. On 0,
+// `payloadLen` (when given) gets the frame's payload length, kept or not.
+int LinkReceive(IByteIO& io, uint8_t* reply, size_t capacity, uint32_t readMs, size_t* payloadLen = nullptr);
+
+// What became of a transaction beyond its result.
+struct LinkTrace {
+    bool sent = false;    // a request frame was written whole
+    size_t replyLen = 0;  // payload length of the reply taken, kept or not
+};
 // Request and reply, retried on time-out and checksum errors; a refusal (a
 // non-zero acknowledge byte) gives 6 at once, a cancel 4 at once. The reply
 // buffer is not cleared: a short reply leaves what was there.
 int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs,
-                 uint32_t writeMs, uint32_t tries);
+                 uint32_t writeMs, uint32_t tries, LinkTrace* trace = nullptr);
 // The same with the defaults 3000 / 6000 / 3.
 int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity);
 inline int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity,

@@ -36,14 +36,15 @@ QWidget* CPaneDevId::MakeFrame(QWidget* area) { return m_pFrm = new TFrmDevId(ar
 
 void CPaneDevId::Load(int arg) {
     BeginLoad(arg);
-    const DevIdentity& d = m_app.Model().m_devId;
+    const DevIdentity d = m_app.Model().Snapshot(m_app.Model().m_devId);
     auto& u = *m_pFrm->ui;
     u.m_pTxtName->setText(Text(d.name));
     u.m_pTxtFWVer->setText(QString::asprintf("%d.%02d", d.fwMajor, d.fwMinor));
     u.m_pTxtHWVer->setText(QString::asprintf("%u.%02d", d.hwMajor, d.hwMinor));
     u.m_pTxtSerNum->setText(QString::asprintf("%08u", d.serial));
     u.m_pTxtIMEI->setText(Text(d.imei));
-    u.m_pTxtGPRS->setText(Str(d.gprs + 1));
+    // 0 and 1 have texts ("ano", "ne"); any other value shows an empty field.
+    u.m_pTxtGPRS->setText(d.gprs <= 1 ? Str(IDS_YES + d.gprs) : QString());
 }
 
 // ------------------------------------------------------------------ GSM
@@ -58,7 +59,7 @@ QWidget* CPaneGSM::MakeFrame(QWidget* area) { return m_pFrm = new TFrmGSM(area);
 
 void CPaneGSM::Load(int arg) {
     BeginLoad(arg);
-    const GsmStatus& g = m_app.Model().m_gsm;
+    const GsmStatus g = m_app.Model().Snapshot(m_app.Model().m_gsm);
     auto& u = *m_pFrm->ui;
     u.m_pTxtOperator->setText(Text(g.operatorName));
     // A state without a text shows an empty field.
@@ -109,7 +110,7 @@ void CPaneIO::Load(int arg) {
             item->setTextAlignment(2, Qt::AlignCenter);
         }
     }
-    const IoState& io = m_app.Model().m_io;
+    const IoState io = m_app.Model().Snapshot(m_app.Model().m_io);
     for (int n = 0; n < 8; ++n) {
         QTreeWidgetItem* item = list->topLevelItem(n);
         item->setText(1, io.inputs >> n & 1 ? QStringLiteral("1") : QStringLiteral("0"));
@@ -122,18 +123,19 @@ void CPaneIO::Load(int arg) {
 TFrmTime::TFrmTime(CAppUI& app, QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFrmTime>()), m_app(app) {
     ui->setupUi(this);
     NameControls(this);
+    // The device holds the year as one byte after 2000.
+    ui->m_pDtpDate->setDateRange(QDate(2000, 1, 1), QDate(2255, 12, 31));
     connect(ui->m_pBtnSet, &QPushButton::clicked, this, [this] {
-        CVantrix& m = m_app.Model();
         QTime t = ui->m_pDtpTime->time();
         QDate d = ui->m_pDtpDate->date();
-        m.m_devTime.wHour = uint16_t(t.hour());
-        m.m_devTime.wMinute = uint16_t(t.minute());
-        m.m_devTime.wSecond = uint16_t(t.second());
-        m.m_devTime.wMilliseconds = uint16_t(t.msec());
-        m.m_devTime.wYear = uint16_t(d.year());
-        m.m_devTime.wMonth = uint16_t(d.month());
-        m.m_devTime.wDay = uint16_t(d.day());
-        m.m_com.PostRequest({REQ_SET_TIME, reinterpret_cast<intptr_t>(&m.m_devTime), 0});
+        SysTime wanted{};
+        wanted.wHour = uint16_t(t.hour());
+        wanted.wMinute = uint16_t(t.minute());
+        wanted.wSecond = uint16_t(t.second());
+        wanted.wYear = uint16_t(d.year());
+        wanted.wMonth = uint16_t(d.month());
+        wanted.wDay = uint16_t(d.day());
+        m_app.Model().m_com.PostRequest(SetTimeRequest(wanted));
     });
     connect(ui->m_pBtnSync, &QPushButton::clicked, this, [this] { m_app.Model().SyncTime(); });
 }
@@ -146,7 +148,7 @@ void CPaneTime::Load(int arg) {
     auto& u = *m_pFrm->ui;
     // What the user is typing stays.
     if (u.m_pDtpTime->hasFocus() || u.m_pDtpDate->hasFocus()) return;
-    const SysTime& t = m_app.Model().m_devTime;
+    const SysTime t = m_app.Model().Snapshot(m_app.Model().m_devTime);
     u.m_pDtpTime->setTime(QTime(t.wHour, t.wMinute, t.wSecond, 0));
     u.m_pDtpDate->setDate(QDate(t.wYear, t.wMonth, t.wDay));
 }

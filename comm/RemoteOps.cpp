@@ -50,14 +50,16 @@ int CVantrixCom::OpenRemote() {
 int CVantrixCom::Authorise() {
     CConnectDsc* dsc = m_conns.SelectedEntry();
     if (!dsc) return DR_NO_CONNECTION;
+    // Pre-filled like every reply: a reply too short to reach the acknowledge
+    // byte leaves 0xFF there and is no acceptance.
+    uint8_t reply[kReplyAck];
+    FillHeader(reply);
     for (;;) {
         // The PIN as the entry holds it now: the user may just have changed it.
         uint8_t req[kPinRequestLen];
         FillHeader(req);
         req[kCmdByte] = CMD_PIN;
         bytes::SetField(reinterpret_cast<char*>(req + kHeaderLen), kPinField, dsc->Pin());
-        uint8_t reply[kReplyAck];
-        std::memset(reply, 0, sizeof reply);
         const int r = Txn(req, sizeof req, reply, sizeof reply, TimingFor(CMD_PIN));
         if (r != DR_ACK) return r;
         // Every refusal is judged the same way, also that of a corrected PIN:

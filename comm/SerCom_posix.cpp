@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "app/FileIO.h"
 #include "app/LocalTime.h"
 
 namespace {
@@ -60,6 +62,11 @@ int CSerCom::Open(const std::string& name, uint32_t baud) {
     std::string path = MapPortName(name);
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return SER_OPEN;
+    // TIOCEXCL does not stop root; a lock does, for every program that takes it.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return SER_OPEN;
+    }
     // Held from here on, also when the settings fail, until the next open or close.
     m_fd = fd;
     m_ownsSettings = true;
@@ -214,8 +221,8 @@ bool CSerCom::IsCancelPending() { return TakeCancel(); }
 void CSerCom::OpenLog(const std::string& path) {
     CloseLog();
     // A stream, not a document: it grows with the traffic, so it is written
-    // in place and replaced at each connection.
-    m_logFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // in place and replaced at each connection. Private: it records the PIN frame.
+    m_logFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivateFileMode);
     m_writeHeaderDue = m_readHeaderDue = m_logFd >= 0;
 }
 

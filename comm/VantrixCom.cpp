@@ -31,7 +31,11 @@ int CVantrixCom::Start(bool useStores) {
 void CVantrixCom::Stop() {
     if (!m_started) return;
     m_started = false;
-    if (m_useStores) m_conns.Save(DataPath(m_model.ProgDir(), "Connection.dat"));
+    if (m_useStores) {
+        const std::string path = DataPath(m_model.ProgDir(), "Connection.dat");
+        MakeDirsFor(path);
+        m_conns.Save(path);
+    }
     // The worker ends only between sequences; callers stop the engine with
     // none queued, but wait for a running one rather than lose it.
     while (PostRequest({REQ_QUIT, 0, 0}) == RES_BUSY) std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -132,7 +136,7 @@ int CVantrixCom::Dispatch(const CComRequest& req) {
     case REQ_WRITE_CFG: return WriteConfig(*reinterpret_cast<CVantrixCfg*>(req.p1));
     case REQ_READ_STATE: return ReadState();
     case REQ_SET_OUTPUTS: return SetOutputs(uint8_t(req.p1), uint8_t(req.p2));
-    case REQ_SET_TIME: return SetTime(*reinterpret_cast<const SysTime*>(req.p1));
+    case REQ_SET_TIME: return SetTime(RequestedTime(req));
     case REQ_READ_SMS: return ReadSms();
     case REQ_SEND_SMS: return SendSms(reinterpret_cast<const int*>(req.p1), int(req.p2));
     case REQ_READ_GPRS: return ReadGprs();
@@ -161,8 +165,12 @@ void CVantrixCom::IdlePoll() {
 
 int CVantrixCom::Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs, uint32_t writeMs,
                      uint32_t tries) {
-    m_lastCommand = req[1];
-    return LinkTransact(m_ser, req, len, reply, capacity, readMs, writeMs, tries);
+    // Only a frame that went out names the command in an error report.
+    LinkTrace trace;
+    int r = LinkTransact(m_ser, req, len, reply, capacity, readMs, writeMs, tries, &trace);
+    if (trace.sent) m_lastCommand = req[1];
+    m_lastReplyLen = trace.replyLen;
+    return r;
 }
 
 int CVantrixCom::Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t tries) {

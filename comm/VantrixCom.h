@@ -77,6 +77,10 @@ public:
     CTAPIMng& Tapi() { return m_tapi; }
     CConnectDscMng& Connections() { return m_conns; }
 
+    // A port for this run instead of the profile's, of any length (the
+    // profile holds 16 characters); empty: the profile's.
+    void SetPortOverride(std::string name) { m_portOverride = std::move(name); }
+
     // The pauses after an operation (1000 ms) and between SMS state polls
     // (500 ms); tests shorten them.
     void SetPauses(uint32_t settleMs, uint32_t smsPollMs) {
@@ -117,6 +121,7 @@ private:
     int SendSms(const int* indices, int count);
     int ReadGprs();
     int WriteGprs();
+    void EndAtDialogue();
     // The single reads, also used by the idle poll with one try.
     int ReadGsm(uint32_t tries);
     int ReadIo(uint32_t tries);
@@ -137,6 +142,8 @@ private:
     int m_current = 0;
     CSerCom m_ser;
     uint32_t m_lastCommand = 0;  // of the last request frame sent, for the error report
+    size_t m_lastReplyLen = 0;   // payload length of the last reply taken
+    std::string m_portOverride;
     CAtChannel m_at;
     CTAPIMng m_tapi;
     CConnectDscMng m_conns;

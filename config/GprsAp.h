@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #pragma pack(push, 1)
 struct GprsApRec {
@@ -24,4 +25,16 @@ inline void SetGprsDefaults(GprsApRec& r) {
     std::memset(&r, 0, sizeof r);
     std::memcpy(r.apn, "APN", 4);
     r.defaultQos = 1;
+}
+
+// A character the APN may hold: it goes between double quotes into an AT
+// command line, so a quote or a control character would end the quoted text
+// or start another command.
+constexpr bool IsApnChar(unsigned char c) { return c >= 0x20 && c < 0x7F && c != '"'; }
+
+// The first character an APN may not hold, or npos.
+inline size_t BadApnChar(std::string_view apn) {
+    for (size_t i = 0; i < apn.size(); ++i)
+        if (!IsApnChar(static_cast<unsigned char>(apn[i]))) return i;
+    return std::string_view::npos;
 }

@@ -28,19 +28,19 @@ void CPaneAlarm::Load(int arg) {
     auto& u = *m_pFrm->ui;
     u.m_pGrbMain->setTitle(QString::fromUtf8(LoadStr(IDS_ALARM)) + QStringLiteral(" %1").arg(k + 1));
     u.m_pGrbMain->setAccessibleName(u.m_pGrbMain->title());
-    u.m_pTxtACall->setText(cfgui::FieldText(a.call_number));
+    cfgui::LoadText(u.m_pTxtACall, a.call_number);
     u.m_pUDAMusic->setValue(a.melody);
-    u.m_pTxtASMS1->setText(cfgui::FieldText(a.sms1_number));
-    u.m_pTxtASMS2->setText(cfgui::FieldText(a.sms2_number));
-    u.m_pTxtASMS->setPlainText(cfgui::MemoFieldText(a.sms_text));
+    cfgui::LoadText(u.m_pTxtASMS1, a.sms1_number);
+    cfgui::LoadText(u.m_pTxtASMS2, a.sms2_number);
+    cfgui::LoadMemo(u.m_pTxtASMS, a.sms_text);
 }
 
 void CPaneAlarm::Save() {
     AlarmRec& a = Img().alarms[AlarmIndex(m_nArg)];
     auto& u = *m_pFrm->ui;
-    cfgui::StoreText(a.call_number, u.m_pTxtACall->text());
+    cfgui::StoreText(a.call_number, u.m_pTxtACall);
     a.melody = uint8_t(u.m_pUDAMusic->value());
-    cfgui::StoreText(a.sms1_number, u.m_pTxtASMS1->text());
-    cfgui::StoreText(a.sms2_number, u.m_pTxtASMS2->text());
-    cfgui::StoreMemoText(a.sms_text, u.m_pTxtASMS->toPlainText());
+    cfgui::StoreText(a.sms1_number, u.m_pTxtASMS1);
+    cfgui::StoreText(a.sms2_number, u.m_pTxtASMS2);
+    cfgui::StoreMemo(a.sms_text, u.m_pTxtASMS);
 }

@@ -19,15 +19,15 @@ void CPaneCallPars::Load(int arg) {
     BeginLoad(arg);
     const CallRec& c = Img().call;
     auto& u = *m_pFrm->ui;
-    u.m_pTxtAddDir->setText(cfgui::FieldText(c.direction_completion));
-    u.m_pTxtDelNum->setText(cfgui::FieldText(c.denied_code));
+    cfgui::LoadText(u.m_pTxtAddDir, c.direction_completion);
+    cfgui::LoadText(u.m_pTxtDelNum, c.denied_code);
     cfgui::LoadByte(u.m_pUDMaxNumLen, c.max_digits);
 }
 
 void CPaneCallPars::Save() {
     CallRec& c = Img().call;
     auto& u = *m_pFrm->ui;
-    cfgui::StoreText(c.direction_completion, u.m_pTxtAddDir->text());
-    cfgui::StoreText(c.denied_code, u.m_pTxtDelNum->text());
+    cfgui::StoreText(c.direction_completion, u.m_pTxtAddDir);
+    cfgui::StoreText(c.denied_code, u.m_pTxtDelNum);
     cfgui::StoreByte(u.m_pUDMaxNumLen, c.max_digits);
 }

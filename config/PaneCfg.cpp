@@ -42,6 +42,15 @@ void StoreMemoText(char* field, size_t size, const QString& text) {
 
 namespace {
 
+constexpr char kShownText[] = "vtxShownText";
+constexpr char kLoadingMemo[] = "vtxLoadingMemo";
+
+// Whether the control still shows the text it was loaded with.
+bool Unchanged(const QObject* w, const QString& text) {
+    const QVariant shown = w->property(kShownText);
+    return shown.isValid() && shown.toString() == text;
+}
+
 // Bytes a character takes in the image: every character is one Windows-1250
 // byte (or '?'), a line break is CR LF, the second half of a surrogate pair
 // belongs to the first.
@@ -54,6 +63,7 @@ int StoredBytes(const QString& text) {
 }
 
 void CutMemo(QPlainTextEdit* memo, int bytes) {
+    if (memo->property(kLoadingMemo).isValid()) return;  // a loaded text is shown whole
     QString text = memo->toPlainText();
     int excess = StoredBytes(text) - bytes;
     if (excess <= 0) return;
@@ -109,6 +119,27 @@ bool SameFloat(float a, float b) {
 }
 
 }  // namespace
+
+void LoadText(QLineEdit* edit, const char* field, size_t size) {
+    edit->setText(FieldText(field, size));
+    edit->setProperty(kShownText, edit->text());
+}
+
+void StoreText(char* field, size_t size, const QLineEdit* edit) {
+    if (!Unchanged(edit, edit->text())) StoreText(field, size, edit->text());
+}
+
+void LoadMemo(QPlainTextEdit* memo, const char* field, size_t size) {
+    memo->setProperty(kLoadingMemo, true);
+    memo->setPlainText(MemoFieldText(field, size));
+    memo->setProperty(kLoadingMemo, QVariant());
+    memo->setProperty(kShownText, memo->toPlainText());
+}
+
+void StoreMemo(char* field, size_t size, const QPlainTextEdit* memo) {
+    const QString text = memo->toPlainText();
+    if (!Unchanged(memo, text)) StoreMemoText(field, size, text);
+}
 
 void LimitMemo(QPlainTextEdit* memo, int bytes) {
     QObject::connect(memo, &QPlainTextEdit::textChanged, memo, [memo, bytes] { CutMemo(memo, bytes); });

@@ -48,6 +48,18 @@ QString MemoFieldText(const char* field, size_t size);
 template <size_t N> QString MemoFieldText(const char (&field)[N]) { return MemoFieldText(field, N); }
 void StoreMemoText(char* field, size_t size, const QString& text);
 template <size_t N> void StoreMemoText(char (&field)[N], const QString& text) { StoreMemoText(field, N, text); }
+// A field's text in an edit or memo, and back only when the control shows
+// something else than it was loaded with: a page the user only looked at
+// keeps every byte, also what the control cannot show (a lone CR or LF,
+// 0xA0, a field without a terminator).
+void LoadText(QLineEdit* edit, const char* field, size_t size);
+template <size_t N> void LoadText(QLineEdit* edit, const char (&field)[N]) { LoadText(edit, field, N); }
+void StoreText(char* field, size_t size, const QLineEdit* edit);
+template <size_t N> void StoreText(char (&field)[N], const QLineEdit* edit) { StoreText(field, N, edit); }
+void LoadMemo(QPlainTextEdit* memo, const char* field, size_t size);
+template <size_t N> void LoadMemo(QPlainTextEdit* memo, const char (&field)[N]) { LoadMemo(memo, field, N); }
+void StoreMemo(char* field, size_t size, const QPlainTextEdit* memo);
+template <size_t N> void StoreMemo(char (&field)[N], const QPlainTextEdit* memo) { StoreMemo(field, N, memo); }
 // Keeps a memo within `bytes` bytes of the image: what was just typed or
 // pasted beyond that is cut off.
 void LimitMemo(QPlainTextEdit* memo, int bytes);

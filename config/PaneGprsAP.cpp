@@ -1,5 +1,7 @@
 #include "config/PaneGprsAP.h"
 
+#include <QValidator>
+
 #include "app/Accessibility.h"
 #include "app/AppUIQt.h"
 #include "app/Vantrix.h"
@@ -8,6 +10,18 @@
 #include "ui_PaneGprsAP.h"
 
 namespace {
+
+// Takes only what IsApnChar allows, as typed and as pasted: the APN goes
+// between quotes into an AT command line.
+class CApnValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (QChar c : input)
+            if (c.unicode() > 0xFF || !IsApnChar(static_cast<unsigned char>(c.unicode()))) return Invalid;
+        return Acceptable;
+    }
+};
 
 // The class edits in the order of the record's fields, with their typing limits.
 struct ClassEdit {
@@ -29,6 +43,7 @@ TFrmGprsAP::TFrmGprsAP(CAppUI& app, CPaneGprsAP& pane, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::TFrmGprsAP>()), m_app(app), m_pane(pane) {
     ui->setupUi(this);
     NameControls(this);
+    ui->m_pTxtAPN->setValidator(new CApnValidator(ui->m_pTxtAPN));
     connect(ui->m_pRdbDefSet, &QRadioButton::toggled, this, &TFrmGprsAP::m_pRdbQoSSetClick);
     connect(ui->m_pRdbUsrSet, &QRadioButton::toggled, this, &TFrmGprsAP::m_pRdbQoSSetClick);
     connect(ui->m_pBtnLoad, &QPushButton::clicked, this, &TFrmGprsAP::m_pBtnLoadClick);
@@ -61,7 +76,7 @@ void CPaneGprsAP::Load(int arg) {
     BeginLoad(arg);
     const GprsApRec& r = m_app.Model().m_gprs;
     auto& u = *m_pFrm->ui;
-    u.m_pTxtAPN->setText(cfgui::FieldText(r.apn));
+    cfgui::LoadText(u.m_pTxtAPN, r.apn);
     u.m_pChbDComp->setChecked(r.dataCompression != 0);
     u.m_pChbHComp->setChecked(r.headerCompression != 0);
     cfgui::CheckRadio({u.m_pRdbDefSet, u.m_pRdbUsrSet}, r.defaultQos ? 0 : 1);
@@ -74,7 +89,7 @@ void CPaneGprsAP::Load(int arg) {
 void CPaneGprsAP::Save() {
     GprsApRec& r = m_app.Model().m_gprs;
     auto& u = *m_pFrm->ui;
-    cfgui::StoreText(r.apn, u.m_pTxtAPN->text());
+    cfgui::StoreText(r.apn, u.m_pTxtAPN);
     r.dataCompression = u.m_pChbDComp->isChecked() ? 1 : 0;
     r.headerCompression = u.m_pChbHComp->isChecked() ? 1 : 0;
     r.defaultQos = u.m_pRdbDefSet->isChecked() ? 1 : 0;

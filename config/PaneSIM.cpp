@@ -40,8 +40,8 @@ void CPaneSIM::Load(int arg) {
     const uint8_t flags = img.call.sim_flags[s];
     u.m_pChbActiveSIM->setChecked(flags & kSimActive);
     u.m_pChbDefaultSIM->setChecked(flags & kSimDefault);
-    u.m_pTxtPIN->setText(cfgui::FieldText(img.sim_pin[s]));
-    u.m_pTxtMCall->setText(cfgui::FieldText(img.monthly_call[s].number));
+    cfgui::LoadText(u.m_pTxtPIN, img.sim_pin[s]);
+    cfgui::LoadText(u.m_pTxtMCall, img.monthly_call[s].number);
     u.m_pUDSIMMusic->setValue(img.call.sim_melody[s]);
     u.m_pUDMCallMusic->setValue(img.monthly_call[s].melody);
     int tone = -1;
@@ -51,7 +51,7 @@ void CPaneSIM::Load(int arg) {
     const CreditRec& cr = img.credit[s];
     cfgui::CheckRadio({u.m_pRdbCMode1, u.m_pRdbCMode2, u.m_pRdbCMode3}, cr.mode <= 2 ? cr.mode : -1);
     m_pFrm->m_pRdbCModeClick();
-    u.m_pTxtCCmd->setText(cfgui::FieldText(cr.code));
+    cfgui::LoadText(u.m_pTxtCCmd, cr.code);
     cfgui::SetFittingText(u.m_pTxtLowVal, cfgui::CreditText(cr.min_value), kLowValLimit);
 }
 
@@ -61,8 +61,8 @@ void CPaneSIM::Save() {
     auto& u = *m_pFrm->ui;
     img.call.sim_flags[s] = uint8_t((u.m_pChbActiveSIM->isChecked() ? kSimActive : 0) |
                                     (u.m_pChbDefaultSIM->isChecked() ? kSimDefault : 0));
-    cfgui::StoreText(img.sim_pin[s], u.m_pTxtPIN->text());
-    cfgui::StoreText(img.monthly_call[s].number, u.m_pTxtMCall->text());
+    cfgui::StoreText(img.sim_pin[s], u.m_pTxtPIN);
+    cfgui::StoreText(img.monthly_call[s].number, u.m_pTxtMCall);
     img.call.sim_melody[s] = uint8_t(u.m_pUDSIMMusic->value());
     img.monthly_call[s].melody = uint8_t(u.m_pUDMCallMusic->value());
     // Without a checked radio (a code no radio stands for) the byte keeps its value.
@@ -71,6 +71,6 @@ void CPaneSIM::Save() {
     CreditRec& cr = img.credit[s];
     const int mode = cfgui::CheckedRadio({u.m_pRdbCMode1, u.m_pRdbCMode2, u.m_pRdbCMode3});
     if (mode >= 0) cr.mode = uint8_t(mode);
-    cfgui::StoreText(cr.code, u.m_pTxtCCmd->text());
+    cfgui::StoreText(cr.code, u.m_pTxtCCmd);
     cr.min_value = cfgui::ParseCredit(u.m_pTxtLowVal->text());
 }

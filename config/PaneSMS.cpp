@@ -26,10 +26,10 @@ void CPaneSMS::Load(int arg) {
     auto& u = *m_pFrm->ui;
     cfgui::CheckRadio({u.m_pRdbMode1, u.m_pRdbMode2, u.m_pRdbMode3}, img.sms_handling <= 2 ? img.sms_handling : -1);
     m_pFrm->m_pRdbModeClick();
-    u.m_pTxtForwardNum->setText(cfgui::FieldText(img.sms_forward_number));
-    u.m_pTxtInfoSMS->setText(cfgui::FieldText(img.info_sms_number));
-    u.m_pTxtResetTxt->setPlainText(cfgui::MemoFieldText(img.reset_sms_text));
-    u.m_pTxtCreditTxt->setPlainText(cfgui::MemoFieldText(img.low_credit_sms_text));
+    cfgui::LoadText(u.m_pTxtForwardNum, img.sms_forward_number);
+    cfgui::LoadText(u.m_pTxtInfoSMS, img.info_sms_number);
+    cfgui::LoadMemo(u.m_pTxtResetTxt, img.reset_sms_text);
+    cfgui::LoadMemo(u.m_pTxtCreditTxt, img.low_credit_sms_text);
 }
 
 void CPaneSMS::Save() {
@@ -38,8 +38,8 @@ void CPaneSMS::Save() {
     // Without a checked radio (a value no radio stands for) the byte keeps its value.
     const int mode = cfgui::CheckedRadio({u.m_pRdbMode1, u.m_pRdbMode2, u.m_pRdbMode3});
     if (mode >= 0) img.sms_handling = uint8_t(mode);
-    cfgui::StoreText(img.sms_forward_number, u.m_pTxtForwardNum->text());
-    cfgui::StoreText(img.info_sms_number, u.m_pTxtInfoSMS->text());
-    cfgui::StoreMemoText(img.reset_sms_text, u.m_pTxtResetTxt->toPlainText());
-    cfgui::StoreMemoText(img.low_credit_sms_text, u.m_pTxtCreditTxt->toPlainText());
+    cfgui::StoreText(img.sms_forward_number, u.m_pTxtForwardNum);
+    cfgui::StoreText(img.info_sms_number, u.m_pTxtInfoSMS);
+    cfgui::StoreMemo(img.reset_sms_text, u.m_pTxtResetTxt);
+    cfgui::StoreMemo(img.low_credit_sms_text, u.m_pTxtCreditTxt);
 }

@@ -73,20 +73,22 @@ void CVantrixCfg::OpenCfg() {
     if (LoadFile(path)) m_ui.OnEvent(AE_CFG_REPLACED, 0);
 }
 
-void CVantrixCfg::SaveCfg(bool saveAs) {
+bool CVantrixCfg::SaveCfg(bool saveAs) {
     m_ui.CommitShownPane();
     std::string path = m_fileName;
     if (saveAs || path.empty()) {
         path = m_ui.SaveFileDialog(FileFilter(IDS_FILTER_CFG), "cfg");
-        if (path.empty()) return;
+        if (path.empty()) return false;
     }
-    if (StoreFile(path)) m_ui.UpdateTitle();
+    if (!StoreFile(path)) return false;
+    m_ui.UpdateTitle();
+    return true;
 }
 
 int CVantrixCfg::QuerySave() {
     if (!m_modified) return IDYES;
     int answer = m_ui.MessageBox(LoadStr(IDS_QUERY_SAVE), MbButtons::YesNoCancel, MbIcon::Question);
-    if (answer == IDYES) SaveCfg(false);
+    if (answer == IDYES && !SaveCfg(false)) return IDCANCEL;
     return answer;
 }
 

@@ -31,8 +31,12 @@ public:
 
     void NewCfg();
     void OpenCfg();
-    void SaveCfg(bool saveAs);
-    // IDYES, IDNO or IDCANCEL; IDYES at once when not modified.
+    // True once the document is in its file; false when the dialog was
+    // cancelled or the file could not be written.
+    bool SaveCfg(bool saveAs);
+    // IDYES, IDNO or IDCANCEL; IDYES at once when not modified. A Yes whose
+    // save did not succeed gives IDCANCEL: the command must not go on and
+    // throw the edits away.
     int QuerySave();
     int ReadFromDevice();
     int WriteToDevice();

@@ -34,10 +34,17 @@ CFileSource::~CFileSource() {
 }
 
 CFileSource::OpenResult CFileSource::Open(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO or a device would wait in open() for a peer
+    // before its type could be looked at.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return kCannotOpen;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return kCannotOpen;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return kCannotOpen;
     }
@@ -141,6 +148,7 @@ int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE*
     IMelodySource* source = &builtIn;
     if (argc >= 2) {
         std::fprintf(out, "Download %s file via %s...\n", argv[1], portName.c_str());
+        std::fflush(out);  // before the open, which may take its time
         switch (file.Open(argv[1])) {
         case CFileSource::kOpened: break;
         case CFileSource::kCannotOpen: std::fputs("File can not be open\n", out); return 1;

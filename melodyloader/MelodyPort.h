@@ -2,6 +2,7 @@
 // links nothing of the control panel but the frame encoder and receiver.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,7 +29,7 @@ public:
     // kFrame `len` is the payload length, of which at most `capacity` bytes
     // are kept in `buf`.
     virtual Rx Receive(uint8_t* buf, size_t capacity, size_t& len) = 0;
-    // The longest wait for the next byte of a reply.
+    // The longest wait for a reply frame, from the start of Receive().
     virtual void SetReadTimeout(uint32_t ms) = 0;
 };
 
@@ -49,8 +50,9 @@ public:
     void SetReadTimeout(uint32_t ms) override { m_readTimeoutMs = ms; }
 
 private:
+    using Clock = std::chrono::steady_clock;
     // 1: a byte in `b`; 0: time-out; -1: the line failed.
-    int NextByte(uint8_t& b);
+    int NextByte(uint8_t& b, Clock::time_point deadline);
 
     int m_fd = -1;
     uint32_t m_readTimeoutMs = kCheckReadTimeoutMs;

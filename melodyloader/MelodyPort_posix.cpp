@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -37,7 +38,8 @@ bool CMelodyPort::Open(const std::string& name) {
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct termios t;
-    if (::tcgetattr(fd, &t) != 0) {  // not a terminal
+    // Another program on the port (also one running as root): not ours.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd, &t) != 0) {  // held, or not a terminal
         ::close(fd);
         return false;
     }
@@ -96,9 +98,8 @@ bool CMelodyPort::Send(const uint8_t* payload, size_t n) {
     return true;
 }
 
-int CMelodyPort::NextByte(uint8_t& b) {
+int CMelodyPort::NextByte(uint8_t& b, Clock::time_point deadline) {
     if (m_rxPos == m_rxLen) {
-        auto deadline = Clock::now() + std::chrono::milliseconds(m_readTimeoutMs);
         bool ready = false;  // poll said there is something to read
         for (;;) {
             ssize_t r = ::read(m_fd, m_rx, sizeof m_rx);
@@ -128,9 +129,12 @@ IMelodyLink::Rx CMelodyPort::Receive(uint8_t* buf, size_t capacity, size_t& len)
     len = 0;
     if (m_fd < 0) return kIoError;
     frame::CFrameReceiver rx(buf, capacity, frame::CFrameReceiver::Unescape::Xor, 2);
+    // The time-out bounds the whole read: stray bytes now and then do not
+    // keep it going.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_readTimeoutMs);
     for (size_t count = 0; count < kMaxBytesPerFrame; ++count) {
         uint8_t b;
-        int r = NextByte(b);
+        int r = NextByte(b, deadline);
         if (r == 0) return kTimeout;
         if (r < 0) return kIoError;
         switch (rx.Feed(b)) {

@@ -2,6 +2,7 @@
 // reads and writes, each waited for with its own time limit.
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 
 #include "app/WinPath_win32.h"
@@ -110,11 +111,13 @@ bool CMelodyPort::Send(const uint8_t* payload, size_t n) {
     return true;
 }
 
-int CMelodyPort::NextByte(uint8_t& b) {
+int CMelodyPort::NextByte(uint8_t& b, Clock::time_point deadline) {
     if (m_rxPos == m_rxLen) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return 0;
         // One byte per read: with no driver time-outs a longer read would
         // wait for all of its bytes.
-        long r = Transfer(LongToHandle(m_fd), true, m_rx, 1, m_readTimeoutMs);
+        long r = Transfer(LongToHandle(m_fd), true, m_rx, 1, DWORD(left));
         if (r < 0) return -1;
         if (r == 0) return 0;
         m_rxPos = 0;
@@ -128,9 +131,12 @@ IMelodyLink::Rx CMelodyPort::Receive(uint8_t* buf, size_t capacity, size_t& len)
     len = 0;
     if (m_fd < 0) return kIoError;
     frame::CFrameReceiver rx(buf, capacity, frame::CFrameReceiver::Unescape::Xor, 2);
+    // The time-out bounds the whole read: stray bytes now and then do not
+    // keep it going.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_readTimeoutMs);
     for (size_t count = 0; count < kMaxBytesPerFrame; ++count) {
         uint8_t b;
-        int r = NextByte(b);
+        int r = NextByte(b, deadline);
         if (r == 0) return kTimeout;
         if (r < 0) return kIoError;
         switch (rx.Feed(b)) {

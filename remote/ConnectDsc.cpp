@@ -10,7 +10,6 @@
 namespace {
 
 constexpr uint32_t kConnectionDatVersion = 1;
-constexpr mode_t kConnectionDatMode = 0600;  // the file holds PINs
 
 void PutLE32(std::string& out, uint32_t v) {
     uint8_t b[4];
@@ -56,9 +55,14 @@ void CConnectDscMng::Clear() {
 }
 
 int CConnectDscMng::Load(const std::string& path) {
-    m_bLoadRan = true;
     Clear();
     CInFile f(path);
+    const int r = LoadFrom(f);
+    m_store.Loaded(f, r == 1);
+    return r;
+}
+
+int CConnectDscMng::LoadFrom(CInFile& f) {
     if (!f.IsOpen()) return 0;
     uint8_t head[12];
     bool ok = f.ReadExact(head, sizeof head) && bytes::GetLE32(head) == kConnectionDatVersion;
@@ -79,13 +83,13 @@ int CConnectDscMng::Load(const std::string& path) {
     return 1;
 }
 
-int CConnectDscMng::Save(const std::string& path) const {
-    if (!m_bLoadRan) return 0;
+int CConnectDscMng::Save(const std::string& path) {
+    if (!m_store.MayWrite(path, kPrivateFileMode)) return 0;
     std::string out;
     PutLE32(out, kConnectionDatVersion);
     // A selection that no longer fits (entries removed behind it) is stored as none.
     PutLE32(out, uint32_t(SelectedEntry() ? selectedIndex : -1));
     PutLE32(out, uint32_t(Count()));
     for (const auto& dsc : m_entries) out.append(reinterpret_cast<const char*>(dsc.get()), sizeof *dsc);
-    return WriteFileAtomic(path, out.data(), out.size(), kConnectionDatMode) ? 1 : 0;
+    return WriteFileAtomic(path, out.data(), out.size(), kPrivateFileMode) ? 1 : 0;
 }

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/FileIO.h"
+
 inline constexpr int CONNECT_NUMBER_LEN = 15;  // characters, without the terminator
 inline constexpr int CONNECT_PIN_LEN = 8;
 inline constexpr int CONNECT_MAX = 100;
@@ -52,16 +54,19 @@ public:
     // for a missing, foreign, short or oversized file; a stored selection that
     // fits no entry becomes none.
     int Load(const std::string& path);
-    // 1 written (through a temporary file, mode 0600), 0 failed or skipped:
-    // the file is only written after Load ran, so a run whose start failed
-    // does not replace the stored list with an empty one.
-    int Save(const std::string& path) const;
-    bool LoadRan() const { return m_bLoadRan; }
+    // 1 written (through a temporary file, a new one mode 0600), 0 failed or
+    // skipped: the file is only written after Load ran and never over a file
+    // it could not read; a file that loaded only partly is first kept as
+    // Connection.dat.bak.
+    int Save(const std::string& path);
+    bool LoadRan() const { return m_store.LoadRan(); }
 
     // The entry used for the next remote connect; -1 none.
     int selectedIndex = -1;
 
 private:
+    int LoadFrom(CInFile& f);
+
     std::vector<std::unique_ptr<CConnectDsc>> m_entries;
-    bool m_bLoadRan = false;
+    CStoreGuard m_store;
 };

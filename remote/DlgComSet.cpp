@@ -39,7 +39,6 @@ TFrmComSet::TFrmComSet(CAppUI& app, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TFrmComSet>()), m_app(app) {
     ui->setupUi(this);
     NameControls(this);
-    ui->m_pCmbPort->lineEdit()->setMaxLength(int(CProfile::kPortNameMax));
     ui->m_pCmbPort->setCompleter(nullptr);
     ui->m_pPgCtlCom->setCurrentIndex(0);
 
@@ -51,7 +50,7 @@ TFrmComSet::TFrmComSet(CAppUI& app, QWidget* parent)
     connect(ui->m_pBtnAdd, &QPushButton::clicked, this, &TFrmComSet::AddConnection);
     connect(ui->m_pBtnDel, &QPushButton::clicked, this, &TFrmComSet::DeleteConnection);
     connect(ui->m_pBtnSet, &QPushButton::clicked, this, &TFrmComSet::EditConnection);
-    connect(ui->m_pBtnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->m_pBtnOk, &QPushButton::clicked, this, &TFrmComSet::Confirm);
     connect(ui->m_pBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -99,6 +98,17 @@ void TFrmComSet::Store() {
     profile.com.logTraffic = ui->m_pChbLog->isChecked() ? 1 : 0;
     profile.com.modemIndex = SelectedRow(ui->m_pLsbModem);
     m_app.Model().m_com.Connections().selectedIndex = SelectedRow(ui->m_pLsbConnect);
+}
+
+void TFrmComSet::Confirm() {
+    // A longer name would be cut by the profile and another port opened: it
+    // is refused, and the dialog stays for the user to mend it.
+    if (AnsiLen(ui->m_pCmbPort->currentText()) > int(CProfile::kPortNameMax)) {
+        m_app.MessageBox(LoadStr(IDS_PORT_NAME_TOO_LONG), MbButtons::Ok, MbIcon::Exclamation);
+        ui->m_pCmbPort->setFocus();
+        return;
+    }
+    accept();
 }
 
 void TFrmComSet::UpdateModemButton() { ui->m_pBtnModemSet->setEnabled(SelectedRow(ui->m_pLsbModem) >= 0); }

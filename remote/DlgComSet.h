@@ -26,6 +26,9 @@ public:
 
     std::unique_ptr<Ui::TFrmComSet> ui;
 
+    // Ok: accepts unless the port name is longer than the profile holds.
+    void Confirm();
+
 private:
     void UpdateModemButton();
     void UpdateConnectButtons();

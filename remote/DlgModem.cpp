@@ -5,6 +5,7 @@
 
 #include "app/Accessibility.h"
 #include "app/Bytes.h"
+#include "app/Strings.h"
 #include "remote/DlgText.h"
 #include "remote/TAPI.h"
 #include "ui_DlgModem.h"
@@ -29,8 +30,10 @@ void TFrmModemProps::Fill(const ModemProps& props, int result) {
     ui->m_pTxtName->setText(FromAnsi(props.name));
     ui->m_pTxtPath->setText(QString::fromStdString(props.path));
     QString device = QString::fromStdString(props.device);
-    if (!props.present)
-        device = device.isEmpty() ? QStringLiteral("(nenalezeno)") : device + QStringLiteral(" (nenalezeno)");
+    if (!props.present) {
+        const QString missing = QString::fromUtf8(LoadStr(IDS_MODEM_NOT_FOUND));
+        device = device.isEmpty() ? missing : device + QLatin1Char(' ') + missing;
+    }
     ui->m_pTxtDevice->setText(device);
     QString info;
     if (result == 0) {
@@ -38,11 +41,11 @@ void TFrmModemProps::Fill(const ModemProps& props, int result) {
         for (const std::string& line : props.info) lines << FromAnsi(line);
         info = lines.join(QLatin1Char('\n'));
     } else if (result == LINEERR_INUSE) {
-        info = QStringLiteral("Modem je právě používán pro spojení.");
+        info = QString::fromUtf8(LoadStr(IDS_MODEM_IN_USE));
     } else if (result == LINEERR_NODEVICE || !props.present) {
-        info = QStringLiteral("Modem nelze otevřít.");
+        info = QString::fromUtf8(LoadStr(IDS_MODEM_CANNOT_OPEN));
     } else {
-        info = QStringLiteral("Modem neodpověděl.");
+        info = QString::fromUtf8(LoadStr(IDS_MODEM_NO_ANSWER));
     }
     ui->m_pTxtInfo->setPlainText(info);
 }

@@ -50,21 +50,35 @@ CallStateChange DialOutcome(ModemResult r) {
     }
 }
 
+namespace {
+
+// A character of a dial string as the modem takes it, 0 for one that is
+// dropped, -1 for one that is refused.
+int DialChar(char c) {
+    if ((c >= '0' && c <= '9') || c == '+' || c == '*' || c == '#' || c == ',' || c == '!' || c == '@') return c;
+    char u = Up(c);
+    if (u == 'W' || u == 'P' || u == 'T' || (u >= 'A' && u <= 'D')) return u;
+    if (c == ' ' || c == '-' || c == '.' || c == '/' || c == '(' || c == ')') return 0;
+    return -1;
+}
+
+}  // namespace
+
 bool MakeDialString(std::string_view number, std::string& out) {
     out.clear();
     for (char c : number) {
-        if ((c >= '0' && c <= '9') || c == '+' || c == '*' || c == '#' || c == ',' || c == '!' || c == '@') {
-            out += c;
-            continue;
+        int d = DialChar(c);
+        if (d < 0) {
+            out.clear();
+            return false;
         }
-        char u = Up(c);
-        if (u == 'W' || u == 'P' || u == 'T' || (u >= 'A' && u <= 'D')) {
-            out += u;
-            continue;
-        }
-        if (c == ' ' || c == '-' || c == '.' || c == '/' || c == '(' || c == ')') continue;
-        out.clear();
-        return false;
+        if (d > 0) out += char(d);
     }
     return !out.empty() && out.size() <= kMaxDialString;
+}
+
+size_t BadDialChar(std::string_view number) {
+    for (size_t i = 0; i < number.size(); ++i)
+        if (DialChar(number[i]) < 0) return i;
+    return std::string_view::npos;
 }

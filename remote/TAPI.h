@@ -134,6 +134,8 @@ CallStateChange DialOutcome(ModemResult r);
 // dropped. False for an empty number or any other character (a CR or a ';'
 // would smuggle further commands to the modem).
 bool MakeDialString(std::string_view number, std::string& out);
+// The position of the first character that MakeDialString refuses, or npos.
+size_t BadDialChar(std::string_view number);
 
 // ---------------------------------------------------------------- session, line, manager
 

@@ -180,14 +180,14 @@ public:
     CHayesCall(const CHayesCall&) = delete;
     CHayesCall& operator=(const CHayesCall&) = delete;
 
-    // Opens the modem and wakes it up; the reply to `request` follows once it
-    // has taken the dial command.
-    int Start(const std::string& path, std::string dial, int32_t request) {
+    // Opens the modem and wakes it up, selecting the result codes in words
+    // that the call understands. The call is under way from here: a modem
+    // that does not take it ends it as disconnected.
+    int Start(const std::string& path, std::string dial) {
         int r = OpenModemPort(path, m_fd);
         if (r != 0) return r;
-        if (!WriteText(m_fd, "AT\r")) return LINEERR_RESOURCEUNAVAIL;
+        if (!WriteText(m_fd, "ATV1\r")) return LINEERR_RESOURCEUNAVAIL;
         m_dial = std::move(dial);
-        m_request = request;
         m_phase = Phase::Init;
         m_state = LINECALLSTATE_DIALTONE;
         m_deadline = SteadyMs() + kInitMs;
@@ -210,7 +210,7 @@ public:
         if (m_deadline < 0 || now < m_deadline) return;
         m_deadline = -1;
         switch (m_phase) {
-        case Phase::Init: FailRequest(q); break;
+        case Phase::Init: FailCall(q); break;
         case Phase::DropDtr:
             // The modem does not follow DTR: hang up with commands.
             {
@@ -310,12 +310,11 @@ private:
         q.push_back({m_handle, LINE_REPLY, uint32_t(request), uint32_t(result), 0});
     }
 
-    // The modem did not take the call: the request fails and the call is idle.
-    void FailRequest(Queue& q) {
-        Reply(m_request, LINEERR_OPERATIONFAILED, q);
-        m_phase = Phase::Idle;
-        m_state = LINECALLSTATE_IDLE;
+    // The modem did not take the call: it ends as disconnected.
+    void FailCall(Queue& q) {
+        m_phase = Phase::Ended;
         m_deadline = -1;
+        SetState(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNAVAIL, q);
     }
 
     void FinishDrop(Queue& q) {
@@ -350,7 +349,7 @@ private:
 
     void PortLost(Queue& q) {
         switch (m_phase) {
-        case Phase::Init: FailRequest(q); break;
+        case Phase::Init: FailCall(q); break;
         case Phase::Dialling:
             m_phase = Phase::Ended;
             m_deadline = -1;
@@ -363,20 +362,25 @@ private:
     }
 
     void OnLine(const std::string& line, Queue& q) {
-        const ModemResult r = ParseModemResult(line);
+        ModemResult r = ParseModemResult(line);
+        // A modem that still answers in digits before ATV1 took effect.
+        if (m_phase == Phase::Init && r == ModemResult::None) {
+            const std::string code = UpperTrimmed(line);
+            if (code == "0") r = ModemResult::Ok;
+            if (code == "4") r = ModemResult::Error;
+        }
         if (r == ModemResult::None) return;  // echo, information, noise
         switch (m_phase) {
         case Phase::Init:
             if (r == ModemResult::Ok) {
                 m_lines.Reset();
-                if (!WriteText(m_fd, "ATD" + m_dial + "\r")) return FailRequest(q);
+                if (!WriteText(m_fd, "ATD" + m_dial + "\r")) return FailCall(q);
                 m_phase = Phase::Dialling;
                 // The modem's own wait for the carrier ends the dial.
                 m_deadline = -1;
-                Reply(m_request, 0, q);
                 SetState(LINECALLSTATE_DIALING, 0, q);
             } else if (r != ModemResult::Ring) {
-                FailRequest(q);
+                FailCall(q);
             }
             break;
         case Phase::Dialling: {
@@ -410,7 +414,6 @@ private:
     const uint32_t m_guardMs;
     int m_fd = -1;
     std::string m_dial;
-    int32_t m_request = 0;
     int32_t m_dropRequest = 0;
     Phase m_phase = Phase::Idle;
     uint32_t m_state = LINECALLSTATE_IDLE;
@@ -487,8 +490,11 @@ public:
         if (InUse(d)) return LINEERR_CALLUNAVAIL;
         const uint32_t handle = NewHandle();
         auto call = std::make_unique<CHayesCall>(handle, hLine, d, m_guardMs);
+        if (int r = call->Start(m_devices[d].path, std::move(dial))) return r;
+        // Answered as soon as the call is under way; how it goes the call
+        // states tell.
         const int32_t request = NewRequest();
-        if (int r = call->Start(m_devices[d].path, std::move(dial), request)) return r;
+        m_queue.push_back({handle, LINE_REPLY, uint32_t(request), 0, 0});
         m_calls[handle] = std::move(call);
         SetBusy(d, true);
         hCall = handle;

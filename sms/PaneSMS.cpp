@@ -14,6 +14,7 @@
 #include "app/Strings.h"
 #include "app/TextCodec.h"
 #include "app/Vantrix.h"
+#include "config/PaneCfg.h"
 #include "ui_PaneSMSEdit.h"
 #include "ui_PaneSMSList.h"
 
@@ -72,9 +73,16 @@ TFrmSMSEdit::TFrmSMSEdit(CAppUI& app, QWidget* parent)
 TFrmSMSEdit::~TFrmSMSEdit() = default;
 
 void TFrmSMSEdit::TextChanged() {
-    if (m_bLimiting) return;
+    if (m_bLimiting || m_bBinding) return;
     QPlainTextEdit* edit = ui->m_pTxtText;
     QString text = edit->toPlainText();
+    // Until the user changes the bound text, the record's own bytes count:
+    // the editor shows a lone CR or LF as a line break and 0xA0 as a space.
+    if (m_bKeepText && text == m_boundText) {
+        ui->m_pLblLen2->setText(QString::fromStdString(CSMS::CounterText(m_keptText.size())));
+        UpdateButtons();
+        return;
+    }
     int len = StoredLen(text, 0, text.size());
     if (len > SMS_TEXT_MAX) {
         // As an edit with a length limit: what was typed or pasted last (just
@@ -125,15 +133,24 @@ void TFrmSMSEdit::UpdateButtons() {
 void TFrmSMSEdit::BindSMS(CSMS* sms, int index, bool fill) {
     m_pSMS = sms;
     m_nIndex = index;
+    m_bKeepText = false;  // kept bytes belong to the record they came from
     if (!fill || !sms) return;
+    m_bBinding = true;
     ui->m_pTxtText->setPlainText(SmsTextToUi(sms->GetText()));
-    ui->m_pTxtFor->setText(Ansi(sms->JoinNumbers()));
+    m_bBinding = false;
+    m_keptText.assign(sms->GetText(), sms->GetTextLen());
+    m_boundText = ui->m_pTxtText->toPlainText();
+    m_bKeepText = true;
+    TextChanged();
+    // The limit is one on typing: a record's numbers are shown whole.
+    cfgui::SetFittingText(ui->m_pTxtFor, Ansi(sms->JoinNumbers()), kRecipientsMax);
 }
 
 int TFrmSMSEdit::CollectSMS(bool requireNumber) {
     if (!m_pSMS) return 0;
     m_pSMS->SetTime(GetLocalTime());
-    m_pSMS->SetText(SmsTextFromUi(ui->m_pTxtText->toPlainText()));
+    const QString text = ui->m_pTxtText->toPlainText();
+    m_pSMS->SetText(m_bKeepText && text == m_boundText ? m_keptText : SmsTextFromUi(text));
     m_pSMS->ParseNumbers(cp1250::FromUtf8(ui->m_pTxtFor->text().toStdString()));
     if (requireNumber && m_pSMS->GetNumberCount() == 0) {
         m_app.MessageBox(LoadStr(IDS_NO_RECIPIENT), MbButtons::Ok, MbIcon::Exclamation);
@@ -143,8 +160,9 @@ int TFrmSMSEdit::CollectSMS(bool requireNumber) {
 }
 
 void TFrmSMSEdit::ClearFields() {
+    m_bKeepText = false;
     ui->m_pTxtText->clear();
-    ui->m_pTxtFor->clear();
+    cfgui::SetFittingText(ui->m_pTxtFor, QString(), kRecipientsMax);
 }
 
 void TFrmSMSEdit::SendClicked() {

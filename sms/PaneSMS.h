@@ -55,6 +55,12 @@ private:
     CSMS* m_pSMS = nullptr;
     int m_nIndex = -1;
     bool m_bLimiting = false;
+    bool m_bBinding = false;
+    // The bound record's text bytes and how the editor showed them: saved
+    // back as they were while the shown text is unchanged.
+    bool m_bKeepText = false;
+    std::string m_keptText;
+    QString m_boundText;
 };
 
 class TFrmSMSList : public QWidget {

@@ -1,6 +1,7 @@
 #include "sms/SMSMng.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include "app/AppUI.h"
 #include "app/Bytes.h"
 #include "app/FileIO.h"
+#include "app/ProgDir.h"
 #include "app/Strings.h"
 #include "comm/ComRequest.h"
 
@@ -82,12 +84,19 @@ int CSMSMng::GetCount(int list) const { return ValidList(list) ? int(m_lists[lis
 // --- SMS.dat -----------------------------------------------------------------
 
 int CSMSMng::Load() {
-    m_bLoadRan = true;
     CInFile f(m_path);
+    bool complete = false;
+    const int r = LoadFrom(f, complete);
+    m_store.Loaded(f, r == 1 && complete);
+    return r;
+}
+
+int CSMSMng::LoadFrom(CInFile& f, bool& complete) {
     if (!f.IsOpen()) return 0;
     uint8_t head[16];
     if (!f.ReadExact(head, sizeof head) || bytes::GetLE32(head) != kSmsDatVersion) return 0;
 
+    complete = true;
     for (int list = 0; list < SMS_LIST_COUNT; ++list) {
         Clear(list);
         const uint32_t count = bytes::GetLE32(head + 4 + 4 * list);
@@ -97,7 +106,10 @@ int CSMSMng::Load() {
             CSMS sms;
             if (!sms.ReadRecord(f)) return 0;
             const int r = Add(&sms, list, false);
-            if (r == SMS_ERR_FULL) continue;
+            if (r == SMS_ERR_FULL) {
+                complete = false;
+                continue;
+            }
             if (r < 0) return 0;
         }
     }
@@ -105,7 +117,8 @@ int CSMSMng::Load() {
 }
 
 int CSMSMng::Save() {
-    if (!m_bLoadRan) return 0;
+    if (!m_store.MayWrite(m_path, kNewFileMode)) return 0;
+    MakeDirsFor(m_path);
     std::string out;
     PutLE32(out, kSmsDatVersion);
     for (const auto& list : m_lists) PutLE32(out, uint32_t(list.size()));
@@ -293,27 +306,45 @@ void CSMSMng::ExportSMS(int kind) {
     for (int i = 0; i < n; ++i)
         if (const CSMS* sms = Get(m_anIndex[i], list)) sms->ExportLine(out);
 
-    // Written in place: appending to an existing export is the point, so
-    // there is no temporary file to rename.
+    bool ok;
     int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    bool ok = fd >= 0;
-    if (ok) {
-        const bool overwrite =
-            m_ui.MessageBox(LoadStr(IDS_QUERY_OVERWRITE), MbButtons::YesNo, MbIcon::Question) == IDYES;
-        ok = overwrite ? ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0 : ::lseek(fd, 0, SEEK_END) >= 0;
+    if (fd < 0) {
+        // A file that exists but cannot be opened is not replaced behind the user's back.
+        ok = errno == ENOENT && WriteFileAtomic(path, out.data(), out.size());
+    } else if (m_ui.MessageBox(LoadStr(IDS_QUERY_OVERWRITE), MbButtons::YesNo, MbIcon::Question) == IDYES) {
+        ::close(fd);
+        ok = WriteFileAtomic(path, out.data(), out.size());
     } else {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        ok = fd >= 0;
+        ok = AppendKeepingOld(fd, out);
     }
-    if (ok) ok = WriteAllFd(fd, out.data(), out.size());
-    if (fd >= 0 && ::close(fd) != 0) ok = false;
     if (!ok) m_ui.MessageBox(LoadStr(IDS_SMS_SAVE_ERROR), MbButtons::Ok, MbIcon::Error);
+}
+
+// Appending to an existing export is the point, so it is written in place;
+// a failed or short write is cut off again, leaving the file as it was.
+bool CSMSMng::AppendKeepingOld(int fd, const std::string& out) {
+    struct stat st;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const off_t oldLen = ::lseek(fd, 0, SEEK_END);
+    bool ok = oldLen >= 0 && WriteAllFd(fd, out.data(), out.size());
+    // Late failures (a full disk on a network file system) show at the flush.
+    if (ok && regular) ok = ::fsync(fd) == 0;
+    if (!ok && regular && oldLen >= 0) (void)!::ftruncate(fd, oldLen);
+    if (::close(fd) != 0) ok = false;
+    return ok;
 }
 
 // --- Engine events ---------------------------------------------------------------
 
 void CSMSMng::OnSmsReceived(CSMS* sms) {
-    if (sms && AddSMS(sms, SMS_LIST_RECEIVED, true) < 0) delete sms;
+    if (!sms) return;
+    if (AddSMS(sms, SMS_LIST_RECEIVED, true) < 0) {
+        delete sms;
+        return;
+    }
+    // The device forgets an SMS once it is acknowledged: on disk at once, so
+    // that a crash or a power cut after hours online loses none.
+    Save();
 }
 
 void CSMSMng::OnSmsSent(int index) { MoveSMS(index, SMS_LIST_TOSEND, SMS_LIST_SENT); }

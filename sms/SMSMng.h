@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FileIO.h"
 #include "sms/SMS.h"
 
 class IAppUI;
@@ -49,12 +50,14 @@ public:
     int GetCount(int list) const;
 
     // SMS.dat: 1 when all three lists were read to their counts, else 0 (the
-    // lists keep what was read before the failure).
+    // lists keep what was read before the failure, records beyond a list's
+    // capacity dropped).
     int Load();
     // 1 written, 0 failed or skipped: the store is only written after Load
-    // ran, so a run whose start failed does not replace it with empty lists.
+    // ran and never over a file it could not read; a file that loaded only
+    // partly is first kept as SMS.dat.bak.
     int Save();
-    bool LoadRan() const { return m_bLoadRan; }
+    bool LoadRan() const { return m_store.LoadRan(); }
 
     // --- User-interface operations (UI thread only).
 
@@ -79,8 +82,9 @@ public:
     void ExportSMS(int kind);
     void UpdateListLabel(int list);
 
-    // Engine events: a record read from the device (ownership passes here),
-    // and a record of the to-send list that has been sent.
+    // Engine events: a record read from the device (ownership passes here;
+    // SMS.dat is written at once), and a record of the to-send list that has
+    // been sent.
     void OnSmsReceived(CSMS* sms);
     void OnSmsSent(int index);
 
@@ -97,10 +101,13 @@ private:
     void RemoveIndices(int list, const int* indices, int n);
     // Fills m_anIndex with all or the selected indices of `list`; their number.
     int CollectIndices(int list, int kind);
+    // `complete` stays false when records were dropped at a full list.
+    int LoadFrom(CInFile& f, bool& complete);
+    static bool AppendKeepingOld(int fd, const std::string& out);
 
     IAppUI& m_ui;
     std::string m_path;
     IRequestQueue* m_pQueue = nullptr;
     std::vector<std::unique_ptr<CSMS>> m_lists[SMS_LIST_COUNT];
-    bool m_bLoadRan = false;
+    CStoreGuard m_store;
 };

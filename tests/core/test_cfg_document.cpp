@@ -145,13 +145,13 @@ TEST_F(CfgDocument, SaveQuestionAnswers) {
     EXPECT_EQ(doc.GetData()->audio_in_level, 1);
     EXPECT_TRUE(doc.IsModified());
 
-    // Yes and a cancelled save dialog goes on without saving.
+    // Yes and a cancelled save dialog stop as Cancel does: the edits stay.
     ui.answers = {IDYES};
     doc.NewCfg();
     EXPECT_EQ(ui.saveFilters.back(), "Soubory konfigurace (*.cfg)|*.cfg|Všechny soubory|*.*");
     EXPECT_EQ(ui.saveExts.back(), "cfg");
-    EXPECT_EQ(doc.GetData()->audio_in_level, 64);
-    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetData()->audio_in_level, 1);
+    EXPECT_TRUE(doc.IsModified());
 
     // No discards the changes; the open dialog cancelled leaves the image.
     doc.GetData()->audio_in_level = 2;

@@ -1,6 +1,7 @@
 // The remote connection list and Connection.dat.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -162,6 +163,38 @@ TEST_F(ConnectList, SaveWaitsForALoadAndFailsQuietlyWithoutTheDirectory) {
     EXPECT_EQ(mng.Save(path), 1);
     EXPECT_EQ(ReadAll(path), File(-1, 0, {}));
 }
+
+// File modes and a file the owner may not read exist on POSIX only.
+#ifndef _WIN32
+// An unreadable Connection.dat (root-owned after a run with sudo) became an
+// empty list at exit; one with 101 entries was replaced by an empty one.
+TEST_F(ConnectList, StoreThatCouldNotBeReadIsKeptWhole) {
+    std::vector<Bytes> many(101, Entry("603", "1234"));
+    const Bytes tooMany = File(0, 101, many);
+    WriteAll(path, tooMany);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    WriteAll(path + ".bak", "older", 5);
+    EXPECT_EQ(mng.Load(path), 0);
+    mng.Add(Dsc("777", "0000"));
+    ASSERT_EQ(mng.Save(path), 1);
+    EXPECT_EQ(ReadAll(path + ".bak"), tooMany);
+    struct stat st;
+    ASSERT_EQ(::stat((path + ".bak").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);  // the copy holds the PINs as well
+    EXPECT_EQ(ReadAll(path), File(-1, 1, {Entry("777", "0000")}));
+
+    if (::geteuid() == 0) return;  // the superuser reads any file
+    const Bytes two = File(1, 2, {Entry("1", "1111"), Entry("2", "2222")});
+    WriteAll(path, two);
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    CConnectDscMng locked;
+    EXPECT_EQ(locked.Load(path), 0);
+    EXPECT_TRUE(locked.LoadRan());
+    EXPECT_EQ(locked.Save(path), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(ReadAll(path), two);
+}
+#endif
 
 TEST_F(ConnectList, DescriptorTextsAreCutToTheirFields) {
     CConnectDsc d = Dsc("12345678901234567890", "123456789");

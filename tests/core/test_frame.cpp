@@ -143,6 +143,22 @@ TEST(LinkFrame, ReceiverSkipsNoiseAndKeepsInnerStartBytes) {
     EXPECT_EQ(Bytes(buf, buf + 4), (Bytes{0xC0, 0x05, 0x40, 0xEE}));
 }
 
+// A receiver that took the second of two escape bytes as data would keep
+// 0xE9 and pass a frame whose checksum the sender made without it.
+TEST(LinkFrame, EveryEscapeByteMarksTheNextByte) {
+    // 09 09 21: the second escape only marks again, 0x21 becomes 0x01.
+    Bytes raw{0x05, 0xC0, 0x09, 0x09, 0x21, 0x3F, 0x0A};  // C0 + 01 + 3F = 0x100
+    ScriptIO io;
+    io.rx.assign(raw.begin(), raw.end());
+    uint8_t buf[4] = {};
+    EXPECT_EQ(LinkReceive(io, buf, sizeof buf, 100), LINK_OK);
+    EXPECT_EQ(Bytes(buf, buf + 2), (Bytes{0xC0, 0x01}));
+    // A checksum made for C0 E9 21 (the second escape read as data) fails.
+    Bytes asData{0x05, 0xC0, 0x09, 0x09, 0x21, uint8_t(0x100 - ((0xC0 + 0xE9 + 0x21) & 0xFF)), 0x0A};
+    io.rx.assign(asData.begin(), asData.end());
+    EXPECT_EQ(LinkReceive(io, buf, sizeof buf, 100), LINK_CHECKSUM);
+}
+
 TEST(LinkFrame, BytesPastTheCapacityAreCheckedButNotKept) {
     Bytes payload(40);
     for (size_t i = 0; i < payload.size(); ++i) payload[i] = uint8_t(i * 7);

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <random>
+#include <thread>
 
 #include "comm/Frame.h"
 #include "melodyloader/MelodyPort.h"
@@ -129,6 +130,38 @@ TEST(MelodyPort, WaitsForEachByteOnlyTheReadTimeout) {
 
     pty.Put({0x05, 0xC0, 0x09});  // a frame that stops half way
     EXPECT_EQ(Receive(port).rx, IMelodyLink::kTimeout);
+}
+
+// The read time-out bounds one whole read: a line with a stray byte now and
+// then must not hold the check (which had the wait start again with every byte).
+TEST(MelodyPort, StrayBytesDoNotStretchTheReadTimeout) {
+    Pty pty;
+    CMelodyPort port;
+    ASSERT_TRUE(port.Open(pty.slave));
+    port.SetReadTimeout(400);
+    std::thread noise([&] {
+        for (int i = 0; i < 12; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            uint8_t b = 0x33;
+            (void)!::write(pty.master, &b, 1);
+        }
+    });
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(Receive(port).rx, IMelodyLink::kTimeout);
+    auto waited = std::chrono::steady_clock::now() - t0;
+    noise.join();
+    EXPECT_GE(waited, std::chrono::milliseconds(390));
+    EXPECT_LT(waited, std::chrono::milliseconds(1200));
+}
+
+// Another program on the port, also one running as root: not opened.
+TEST(MelodyPort, HeldPortIsNotOpened) {
+    Pty pty;
+    CMelodyPort first, second;
+    ASSERT_TRUE(first.Open(pty.slave));
+    EXPECT_FALSE(second.Open(pty.slave));
+    first.Close();
+    EXPECT_TRUE(second.Open(pty.slave));
 }
 
 TEST(MelodyPort, HangUpIsAFailureNotAWait) {

@@ -100,10 +100,27 @@ TEST(SerCom, OpenAppliesTheLineSettings) {
     CSerCom other;
     EXPECT_EQ(other.Open("/nonexistent/port", 57600), SER_OPEN);
     EXPECT_FALSE(other.IsOpen());
+    o.com.Close();                                          // free for another program
     EXPECT_EQ(other.Open(o.pty.Slave(), 12345), SER_OPEN);  // no such speed
     other.Close();
     uint8_t b;
     EXPECT_EQ(other.Read(&b, 1, 10), SER_FAIL);  // closed
+}
+
+// A port another program holds is refused, also to a process running as root
+// (which TIOCEXCL does not stop): two programs on one line read each other's
+// replies.
+TEST(SerCom, HeldPortIsRefusedEvenToRoot) {
+    Opened o(57600);
+    CSerCom second;
+    EXPECT_EQ(second.Open(o.pty.Slave(), 57600), SER_OPEN);
+    EXPECT_FALSE(second.IsOpen());
+    // Reopening by the holder is no second program.
+    EXPECT_EQ(o.com.Open(o.pty.Slave(), 9600), SER_OK);
+    EXPECT_EQ(second.Open(o.pty.Slave(), 57600), SER_OPEN);
+    o.com.Close();
+    EXPECT_EQ(second.Open(o.pty.Slave(), 57600), SER_OK);
+    EXPECT_EQ(o.com.Open(o.pty.Slave(), 57600), SER_OPEN);
 }
 
 TEST(SerCom, ExactCountsArriveInPieces) {

@@ -2,6 +2,14 @@
 // text export.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+
 #include <cstring>
 #include <random>
 #include <string>
@@ -186,6 +194,84 @@ TEST_F(SmsStore, SaveNeedsAPriorLoadAndReplacesTheFileWhole) {
     EXPECT_EQ(noDir.Save(), 0);
 }
 
+// Unreadable files, links and file size limits are POSIX notions.
+#ifndef _WIN32
+// A store the program could not read was replaced at exit by empty lists.
+TEST_F(SmsStore, UnreadableFileIsNeverWrittenOver) {
+    Bytes file = Header(1, 0, 0);
+    Append(file, Simple("keep"));
+    WriteAll(path, file);
+    if (::geteuid() != 0) {  // the superuser reads any file
+        ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+        EXPECT_EQ(mng.Load(), 0);
+        mng.Add(new CSMS, 0, true);
+        EXPECT_EQ(mng.Save(), 0);
+        mng.OnSmsReceived(new CSMS);
+        ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+        EXPECT_EQ(ReadAll(path), file);
+        EXPECT_FALSE(FileExists(path + ".bak"));
+    }
+    // A link that leads round in a circle cannot be opened by anyone.
+    const std::string loop = dir.File("loop.dat");
+    ASSERT_EQ(::symlink("loop.dat", loop.c_str()), 0);
+    CSMSMng looped(ui, loop);
+    EXPECT_EQ(looped.Load(), 0);
+    EXPECT_EQ(looped.Save(), 0);
+    struct stat st;
+    ASSERT_EQ(::lstat(loop.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+#endif
+
+// A damaged or foreign store was overwritten with the part that loaded: what
+// the user had is kept as SMS.dat.bak before the first write, once.
+TEST_F(SmsStore, PartlyLoadedFileIsKeptAsBakBeforeTheFirstWrite) {
+    for (bool overfull : {false, true}) {
+        Bytes file = Header(overfull ? 6 : 2, 0, 0);
+        for (int i = 0; i < (overfull ? 6 : 2); ++i) Append(file, Simple("r" + std::to_string(i)));
+        if (!overfull) file.resize(file.size() - 2);
+        WriteAll(path, file);
+        WriteAll(path + ".bak", "older", 5);
+        CSMSMng m(ui, path);
+        m.Load();
+        EXPECT_EQ(ReadAll(path), file);
+        ASSERT_EQ(m.Save(), 1);
+        EXPECT_EQ(ReadAll(path + ".bak"), file) << overfull;
+        Bytes saved = ReadAll(path);
+        EXPECT_NE(saved, file);
+        m.OnSmsReceived(new CSMS);  // a later write leaves the copy alone
+        EXPECT_EQ(ReadAll(path + ".bak"), file);
+        EXPECT_NE(ReadAll(path), saved);
+    }
+    // A foreign file is kept whole too.
+    WriteAll(path, Header(0, 0, 0, 7));
+    std::remove((path + ".bak").c_str());
+    CSMSMng foreign(ui, path);
+    EXPECT_EQ(foreign.Load(), 0);
+    ASSERT_EQ(foreign.Save(), 1);
+    EXPECT_EQ(ReadAll(path + ".bak"), Header(0, 0, 0, 7));
+    // A whole file gets no copy.
+    CSMSMng whole(ui, path);
+    std::remove((path + ".bak").c_str());
+    EXPECT_EQ(whole.Load(), 1);
+    ASSERT_EQ(whole.Save(), 1);
+    EXPECT_FALSE(FileExists(path + ".bak"));
+}
+
+// Received SMS were kept in memory only: a crash after hours online lost
+// every one the device had already deleted.
+TEST_F(SmsStore, ReceivedSmsIsOnDiskAtOnce) {
+    ASSERT_EQ(mng.Load(), 0);  // no store yet
+    auto* sms = new CSMS;
+    sms->SetText("přišla");
+    sms->AddNumber("603111222");
+    mng.OnSmsReceived(sms);
+    CSMSMng after(ui, path);
+    ASSERT_EQ(after.Load(), 1);
+    ASSERT_EQ(after.GetCount(SMS_LIST_RECEIVED), 1);
+    EXPECT_STREQ(after.Get(0, SMS_LIST_RECEIVED)->GetText(), "přišla");
+}
+
 // Random and mutated files: the load ends cleanly and the lists keep their
 // limits (run under AddressSanitizer to catch reads past a buffer and leaks).
 TEST_F(SmsStore, RandomAndMutatedFilesLoadWithinLimits) {
@@ -307,3 +393,36 @@ TEST_F(SmsExport, NothingToWriteOrCancelledDoesNothingAndFailureIsReported) {
     mng.ExportSMS(SMS_ALL);
     EXPECT_EQ(ui.saveFilters.size(), 2u);
 }
+
+// Unreadable files, links and file size limits are POSIX notions.
+#ifndef _WIN32
+// A failed append left the half-written lines behind, and a failed overwrite
+// had already cut the old export away.
+TEST_F(SmsExport, FailedWriteLeavesTheFileAsItWas) {
+    const std::string old = "old line\r\n";
+    WriteAll(out, old.data(), old.size());
+    // A file size limit makes the write stop part way, as a full disk would.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = old.size() + 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int answer : {IDNO, IDYES}) {
+        ui.boxes.clear();
+        ui.savePaths = {out};
+        ui.answers = {answer};
+        mng.ExportSMS(SMS_ALL);
+        ASSERT_EQ(ui.boxes.size(), 2u);
+        EXPECT_EQ(ui.boxes[1].text, LoadStr(103));
+        EXPECT_EQ(Text(ReadAll(out)), old) << answer;
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    std::signal(SIGXFSZ, SIG_DFL);
+    ui.boxes.clear();
+    ui.savePaths = {out};
+    ui.answers = {IDNO};
+    mng.ExportSMS(SMS_ALL);
+    EXPECT_EQ(Text(ReadAll(out)), old + kLines);
+}
+#endif

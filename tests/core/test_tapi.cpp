@@ -292,7 +292,7 @@ TEST_F(TapiCallTest, ConnectedCallGivesTheDataChannelAndHangsUpWithTheEscape) {
     peer.SetScript([](const std::string& line) -> std::string {
         // An echoing modem with unsolicited lines in between.
         std::string echo = line + "\r";
-        if (line == "AT") return echo + "\r\n+CREG: 1\r\n" + kOk;
+        if (line == "ATV1") return echo + "\r\n+CREG: 1\r\n" + kOk;
         if (line.rfind("ATD", 0) == 0) return echo;
         if (line == "+++") return kOk;
         if (line == "ATH") return echo + kOk;
@@ -307,7 +307,7 @@ TEST_F(TapiCallTest, ConnectedCallGivesTheDataChannelAndHangsUpWithTheEscape) {
     EXPECT_EQ(NextState(100), 0u);
     peer.Send("\r\nRING\r\n\r\nCONNECT 9600/V42\r\n");
     EXPECT_EQ(NextState(), LINECALLSTATE_CONNECTED);
-    EXPECT_NE(peer.Received().find("AT\rATD603123456\r"), std::string::npos);
+    EXPECT_NE(peer.Received().find("ATV1\rATD603123456\r"), std::string::npos);
 
     // The modem is busy with our call.
     ModemProps props;
@@ -357,7 +357,7 @@ TEST_F(TapiCallTest, FailedDialsEndDisconnectedWithTheirReason) {
     for (const auto& c : cases) {
         const std::string outcome = c.text;
         peer.SetScript([outcome](const std::string& line) -> std::string {
-            if (line == "AT") return kOk;
+            if (line == "ATV1") return kOk;
             if (line.rfind("ATD", 0) == 0) return "\r\n" + outcome + "\r\n";
             return "";
         });
@@ -375,24 +375,49 @@ TEST_F(TapiCallTest, FailedDialsEndDisconnectedWithTheirReason) {
     EXPECT_EQ(peer.Received().find("ATH"), std::string::npos);
 }
 
-TEST_F(TapiCallTest, ModemThatRefusesOrIsSilentFailsTheRequest) {
+// The request is answered once the call is under way; a modem that refuses
+// the wake-up or never answers it ends the call as disconnected, so that the
+// caller's own wait for the call state decides, not a short reply wait.
+TEST_F(TapiCallTest, ModemThatRefusesOrIsSilentEndsTheCall) {
     peer.SetScript([](const std::string&) { return std::string("\r\nERROR\r\n"); });
     auto t0 = Clock::now();
-    EXPECT_EQ(mng.MakeCall("112", 0), LINEERR_OPERATIONFAILED);
+    EXPECT_EQ(mng.MakeCall("112", 0), 0);
+    uint32_t detail = 0;
+    EXPECT_EQ(NextState(2000, &detail), LINECALLSTATE_DISCONNECTED);
+    EXPECT_EQ(detail, LINEDISCONNECTMODE_UNAVAIL);
     EXPECT_LT(MsSince(t0), 500);
     EXPECT_EQ(peer.Received().find("ATD"), std::string::npos);
     mng.Line().Drop();
 
     peer.SetScript([](const std::string&) { return std::string(); });
     t0 = Clock::now();
-    EXPECT_EQ(mng.MakeCall("112", 0), LINEERR_OPERATIONFAILED);  // the reply wait ran out
+    EXPECT_EQ(mng.MakeCall("112", 0), 0);
+    EXPECT_EQ(NextState(5000, &detail), LINECALLSTATE_DISCONNECTED);  // the modem's 3 s ran out
     long ms = MsSince(t0);
-    EXPECT_GE(ms, 900);
-    EXPECT_LT(ms, 2000);
+    EXPECT_GE(ms, 2900);
+    EXPECT_LT(ms, 4500);
+    EXPECT_EQ(peer.Received().find("ATD"), std::string::npos);
     // The call is kept until it is released, and it is released cleanly.
     EXPECT_NE(mng.Line().CallHandle(), 0u);
     mng.Line().Drop();
     EXPECT_EQ(mng.Line().CallHandle(), 0u);
+
+    // A modem that answers after 1.5 s, and one that still answers in digits,
+    // both dial.
+    for (bool numeric : {false, true}) {
+        peer.SetScript([numeric](const std::string& line) -> std::string {
+            if (line == "ATV1") {
+                std::this_thread::sleep_for(std::chrono::milliseconds(numeric ? 0 : 1500));
+                return numeric ? "0\r" : kOk;
+            }
+            if (line.rfind("ATD", 0) == 0) return "\r\nCONNECT 9600\r\n";
+            return line == "+++" || line == "ATH" ? kOk : std::string();
+        });
+        ASSERT_EQ(mng.MakeCall("112", 0), 0) << numeric;
+        EXPECT_EQ(NextState(), LINECALLSTATE_DIALING) << numeric;
+        EXPECT_EQ(NextState(), LINECALLSTATE_CONNECTED) << numeric;
+        mng.Line().Drop();
+    }
 
     // A number that is no dial string never reaches the modem.
     std::string before = peer.Received();
@@ -404,7 +429,7 @@ TEST_F(TapiCallTest, ModemThatRefusesOrIsSilentFailsTheRequest) {
 
 TEST_F(TapiCallTest, KeyAbortsARingingCall) {
     peer.SetScript([](const std::string& line) -> std::string {
-        if (line == "AT") return kOk;
+        if (line == "ATV1") return kOk;
         if (line.empty()) return "\r\nNO CARRIER\r\n";  // the abort key
         return "";
     });
@@ -418,7 +443,7 @@ TEST_F(TapiCallTest, KeyAbortsARingingCall) {
 }
 
 TEST_F(TapiCallTest, ModemGoneWhileDialling) {
-    peer.SetScript([](const std::string& line) { return line == "AT" ? kOk : std::string(); });
+    peer.SetScript([](const std::string& line) { return line == "ATV1" ? kOk : std::string(); });
     ASSERT_EQ(mng.MakeCall("112", 0), 0);
     EXPECT_EQ(NextState(), LINECALLSTATE_DIALING);
     peer.CloseMaster();

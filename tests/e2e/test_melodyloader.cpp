@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -136,6 +137,36 @@ TEST(MelodyLoader, MissingFileEndsAtOnceWithoutThePrompt) {
     ProgramRun run = Load(peer, {dir.File("missing.mel")});
     EXPECT_EQ(run.output, OfFile(dir.File("missing.mel"), peer.SlavePath()) + "File can not be open\n");
     EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(peer.BytesIn(), 0u);
+}
+
+// A FIFO (no writer) given as the melody file: open() would wait for a writer
+// before the file's type was looked at, and the program hung there.
+TEST(MelodyLoader, FifoIsNoMelodyFileAndDoesNotHang) {
+    TempDir dir;
+    const std::string fifo = dir.File("melody.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    CMelodyPeer peer;
+    ASSERT_TRUE(peer.Start());
+    std::vector<std::string> argv = {kLoader, fifo};
+    ProgramRun run = RunProgram(argv, peer.SlavePath() + "\n\n", 10);
+    peer.Stop();
+    EXPECT_EQ(run.output, OfFile(fifo, peer.SlavePath()) + "File can not be open\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_LT(run.seconds, 5);
+    EXPECT_EQ(peer.BytesIn(), 0u);
+}
+
+// A port another melodyloader holds: no download (as root too).
+TEST(MelodyLoader, HeldPortIsNotShared) {
+    CMelodyPeer peer;
+    ASSERT_TRUE(peer.Start());
+    const int held = ::open(peer.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    ProgramRun run = Load(peer);
+    ::close(held);
+    EXPECT_EQ(run.output, Internal(peer.SlavePath()) + Ending(0, false));
     EXPECT_EQ(peer.BytesIn(), 0u);
 }
 

@@ -1,6 +1,6 @@
 // Connection.dat of any content: a refused file gives an empty list without a
 // selection, an accepted one stays within the list's limit with every number
-// and PIN terminated, and it saves (mode 0600) and loads back the same.
+// and PIN terminated, and it saves (keeping the file's mode) and loads back the same.
 #include <sys/stat.h>
 
 #include <cstring>
@@ -33,9 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(d->Number().size() <= size_t(CONNECT_NUMBER_LEN) && d->Pin().size() <= size_t(CONNECT_PIN_LEN));
     }
 
+    struct stat before, st;
+    FUZZ_CHECK(::stat(path.c_str(), &before) == 0);
     FUZZ_CHECK(mng.Save(path) == 1);
-    struct stat st;
-    FUZZ_CHECK(::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600);
+    FUZZ_CHECK(::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == (before.st_mode & 07777));
     CConnectDscMng back;
     FUZZ_CHECK(back.Load(path) == 1);
     FUZZ_CHECK(back.Count() == mng.Count() && back.selectedIndex == mng.selectedIndex);

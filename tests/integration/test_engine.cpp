@@ -181,11 +181,40 @@ TEST_F(EngineTest, SetTimeSendsTheRecordAndReadsTheClockBack) {
     t.wHour = 9;
     t.wMinute = 5;
     t.wSecond = 7;
-    model->m_devTime = t;
-    EXPECT_EQ(Run({REQ_SET_TIME, reinterpret_cast<intptr_t>(&model->m_devTime), 0}), 0);
+    EXPECT_EQ(Run(SetTimeRequest(t)), 0);
     EXPECT_EQ(LastRequest(CMD_SET_CLOCK), (std::vector<uint8_t>{0x80, 0x31, 0x01, 0xFF, 14, 7, 31, 9, 5, 7}));
     EXPECT_EQ(model->m_devTime.wYear, 2031);
     EXPECT_EQ(model->m_devTime.wMonth, 7);
+}
+
+// The set-time request pointed at the device time record, which the idle
+// poll's clock read overwrites on the worker: a click during a slow 0x30 sent
+// the device its own clock back (and was a data race).
+TEST_F(EngineTest, SetTimePostedDuringThePollsClockReadSendsTheWantedTime) {
+    SimOptions o;
+    o.delayMs[CMD_READ_CLOCK] = 600;
+    Boot(o);
+    sim->SetState({{"clockOffset", -10 * 365 * 86400}});  // the device lives ten years back
+    ASSERT_EQ(Run({REQ_CONNECT, 1, 0}), 0);
+    const int before = Frames(CMD_READ_CLOCK);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (Frames(CMD_READ_CLOCK) == before && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ui.Loop().Drain();
+    }
+    ASSERT_GT(Frames(CMD_READ_CLOCK), before);
+    ASSERT_EQ(Frames(CMD_SET_CLOCK), 0);
+    // The poll now waits for the clock's late reply.
+    SysTime wanted{};
+    wanted.wYear = 2032;
+    wanted.wMonth = 3;
+    wanted.wDay = 4;
+    wanted.wHour = 5;
+    wanted.wMinute = 6;
+    wanted.wSecond = 7;
+    EXPECT_EQ(Run(SetTimeRequest(wanted)), 0);
+    EXPECT_EQ(LastRequest(CMD_SET_CLOCK), (std::vector<uint8_t>{0x80, 0x31, 0x01, 0xFF, 4, 3, 32, 5, 6, 7}));
+    EXPECT_EQ(Run({REQ_DISCONNECT, 0, 0}), 0);
 }
 
 TEST_F(EngineTest, ReadSmsTakesEveryWaitingMessage) {

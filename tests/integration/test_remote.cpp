@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -14,6 +15,7 @@
 #include "app/Profile.h"
 #include "app/Vantrix.h"
 #include "comm/ComMsg.h"
+#include "comm/Frame.h"
 #include "comm/Link.h"
 #include "tests/support/FakeUI.h"
 #include "tests/support/TempDir.h"
@@ -40,8 +42,12 @@ protected:
     TempDir dir;
     FakeUI ui;
     CProfile profile;
-    // The modem outlives the simulator's server that calls it.
+    // The modem (and a stage in front of it) outlive the simulator's server
+    // that calls them.
     std::unique_ptr<CSimModem> modem;
+    std::unique_ptr<ISimStage> front;
+    // When set: makes the stage in front of the modem.
+    std::function<std::unique_ptr<ISimStage>(CSimModem&)> makeFront;
     std::unique_ptr<CVantrixSim> sim;
     std::unique_ptr<CVantrix> model;
 
@@ -62,7 +68,8 @@ protected:
     void Boot(const BootOptions& b) {
         sim = std::make_unique<CVantrixSim>(b.sim);
         modem = std::make_unique<CSimModem>(sim->Device(), b.modem);
-        sim->SetFront(modem.get());
+        if (makeFront) front = makeFront(*modem);
+        sim->SetFront(front ? front.get() : modem.get());
         ASSERT_TRUE(sim->Start());
         ASSERT_EQ(::symlink(sim->SlavePath().c_str(), dir.File("Data/Modems/SimModem").c_str()), 0);
         for (const auto& [name, target] : b.moreLinks)
@@ -85,6 +92,7 @@ protected:
     void TearDown() override {
         model.reset();
         sim.reset();
+        front.reset();
         modem.reset();
     }
 
@@ -369,6 +377,7 @@ TEST_F(RemoteTest, ConnectionListIsLoadedAtStartAndSavedAtStop) {
     std::memcpy(file.data() + 37, "222333", 6);
     std::memcpy(file.data() + 37 + 16, "1234", 4);
     WriteAll(dir.File("Data/Connection.dat"), file);
+    ASSERT_EQ(::chmod(dir.File("Data/Connection.dat").c_str(), 0600), 0);
     BootOptions b;
     b.pin = "";
     b.useStores = true;
@@ -385,4 +394,52 @@ TEST_F(RemoteTest, ConnectionListIsLoadedAtStartAndSavedAtStop) {
     struct stat st;
     ASSERT_EQ(::stat(dir.File("Data/Connection.dat").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+namespace {
+
+// Between the modem and the PC: the device's reply to the PIN is cut to its
+// first three bytes, as a reply that never reaches the acknowledge byte.
+class CShortPinReply : public ISimStage, public ISimLine {
+public:
+    explicit CShortPinReply(CSimModem& modem) : m_modem(modem) {}
+    void Receive(const uint8_t* p, size_t n, uint32_t baud, ISimLine& out) override {
+        m_out = &out;
+        m_modem.Receive(p, n, baud, *this);
+    }
+    void LineClosed(ISimLine& out) override {
+        m_out = &out;
+        m_modem.LineClosed(*this);
+    }
+    void Idle(ISimLine& out) override {
+        m_out = &out;
+        m_modem.Idle(*this);
+    }
+    void Send(const uint8_t* p, size_t n) override {
+        uint8_t payload[256];
+        frame::CFrameReceiver rx(payload, sizeof payload);
+        bool pinReply = false;
+        for (size_t i = 0; i < n && !pinReply; ++i)
+            pinReply = rx.Feed(p[i]) == frame::CFrameReceiver::kGood && rx.PayloadLen() > kCmdByte &&
+                       payload[kCmdByte] == CMD_PIN;
+        if (!pinReply) return m_out->Send(p, n);
+        std::vector<uint8_t> shortReply = frame::Encode(payload, 3);
+        m_out->Send(shortReply.data(), shortReply.size());
+    }
+
+private:
+    CSimModem& m_modem;
+    ISimLine* m_out = nullptr;
+};
+
+}  // namespace
+
+// A reply to the PIN too short to carry the acknowledge byte is no log-in:
+// the reply buffer is filled like every other (0xFF at byte 3), not zeroed.
+TEST_F(RemoteTest, ShortPinReplyIsNoLogIn) {
+    makeFront = [](CSimModem& m) -> std::unique_ptr<ISimStage> { return std::make_unique<CShortPinReply>(m); };
+    Boot(BootOptions{});
+    EXPECT_EQ(Run({REQ_CONNECT, 0, 0}), DR_ACK);
+    EXPECT_EQ(Frames(CMD_PIN), 1);
+    EXPECT_EQ(Frames(CMD_IDENTITY), 0);
 }

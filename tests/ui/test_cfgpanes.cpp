@@ -745,6 +745,49 @@ private slots:
         QCOMPARE(QByteArray(Img(h).reset_sms_text), QByteArray("a\r\nb"));
     }
 
+    // A page the user only looks at must store back no other bytes than it
+    // loaded, whatever its controls make of them (line breaks, 0xA0, a
+    // field without a terminator).
+    void lookingAtEveryPageChangesNoByte() {
+        UiHarness h;
+        auto fill = [](char* field, size_t size) {
+            static const char pattern[] =
+                "ab\rc\nd\r\ne\xA0"
+                "f";
+            for (size_t i = 0; i < size; ++i) field[i] = pattern[i % (sizeof pattern - 1)];
+        };
+        Replace(h, [&](CfgImage& c) {
+            for (AlarmRec& a : c.alarms) {
+                fill(a.call_number, sizeof a.call_number);
+                fill(a.sms1_number, sizeof a.sms1_number);
+                fill(a.sms2_number, sizeof a.sms2_number);
+                fill(a.sms_text, sizeof a.sms_text);
+            }
+            fill(c.call.direction_completion, sizeof c.call.direction_completion);
+            fill(c.call.denied_code, sizeof c.call.denied_code);
+            for (int s = 0; s < 2; ++s) {
+                fill(c.sim_pin[s], sizeof c.sim_pin[s]);
+                fill(c.monthly_call[s].number, sizeof c.monthly_call[s].number);
+                fill(c.credit[s].code, sizeof c.credit[s].code);
+            }
+            fill(c.sms_forward_number, sizeof c.sms_forward_number);
+            fill(c.info_sms_number, sizeof c.info_sms_number);
+            fill(c.reset_sms_text, sizeof c.reset_sms_text);
+            bytes::SetField(c.low_credit_sms_text, "x\ny\rz\r\n\xA0");
+        });
+        const CfgImage before = Img(h);
+        for (int node = 0; node < 40; ++node) {
+            if (!h.Main()->Node(TFrmMain::TAB_CFG, node)) continue;
+            h.SelectNode(TFrmMain::TAB_CFG, node);
+        }
+        h.SelectNode(TFrmMain::TAB_CFG, N_ALARMS);
+        const CfgImage& after = Img(h);
+        for (size_t i = 0; i < sizeof after; ++i)
+            QVERIFY2(reinterpret_cast<const uint8_t*>(&after)[i] == reinterpret_cast<const uint8_t*>(&before)[i],
+                     qPrintable(QStringLiteral("image byte %1").arg(i)));
+        QVERIFY(!Modified(h));
+    }
+
     void configurationCommands() {
         UiHarness h;
         h.SelectNode(TFrmMain::TAB_CFG, N_CALLPARS);
@@ -752,13 +795,18 @@ private slots:
         add->setText(QStringLiteral("77"));
         QCOMPARE(h.Main()->windowTitle(), QStringLiteral("Vantrix Control Panel (bezejmenná*)"));
 
-        // Cancel keeps the edit on screen; Yes with a cancelled save dialog goes on.
+        // Cancel, and Yes with a cancelled save dialog, keep the edit on screen; No discards it.
         h.answers = {IDCANCEL};
         h.Trigger("m_pActCfgNew");
         QCOMPARE(add->text(), QStringLiteral("77"));
         h.answers = {IDYES};
         h.Trigger("m_pActCfgNew");
         QCOMPARE(h.boxes.size(), size_t(2));
+        QCOMPARE(add->text(), QStringLiteral("77"));
+        QVERIFY(Modified(h));
+        h.answers = {IDNO};
+        h.Trigger("m_pActCfgNew");
+        QCOMPARE(h.boxes.size(), size_t(3));
         QCOMPARE(add->text(), QString());
         QVERIFY(!Modified(h));
 

@@ -2,6 +2,8 @@
 // after start, the class edits, what "Zapsat" and "Načíst" send and keep, and
 // that the page never touches the configuration document.
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -144,6 +146,23 @@ private slots:
         h.SelectNode(TFrmMain::TAB_TOOLS, kNodeAccessPoint);
         QCOMPARE(On<QLineEdit>(h, "m_pTxtAPN")->text(), QStringLiteral("jiny.cz"));
         QVERIFY(!h.model->m_cfg.IsModified());
+    }
+
+    // A quote or a CR in the APN would end its quotes or start a command of
+    // its own at the GSM module: neither typing nor pasting gets it in.
+    void apnTakesNoCharacterThatLeavesItsQuotes() {
+        UiHarness h;
+        h.SelectNode(TFrmMain::TAB_TOOLS, kNodeAccessPoint);
+        QLineEdit* apn = On<QLineEdit>(h, "m_pTxtAPN");
+        apn->clear();
+        QTest::keyClicks(apn, QStringLiteral("ab\"c"));
+        QCOMPARE(apn->text(), QStringLiteral("abc"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("x\"\rAT+CGQREQ=1,9,9,9,9,9\rAT"));
+        apn->paste();
+        QCOMPARE(apn->text(), QStringLiteral("abc"));
+        QGuiApplication::clipboard()->setText(QStringLiteral(".firma-1.cz"));
+        apn->paste();
+        QCOMPARE(apn->text(), QStringLiteral("abc.firma-1.cz"));
     }
 };
 

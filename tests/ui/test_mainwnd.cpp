@@ -1,17 +1,23 @@
 // The main window, the pane framework, the progress dialog and the state
 // pages, driven offscreen against the simulator.
+#include <QDateEdit>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 
 #include "comm/ComMsg.h"
 #include "comm/Link.h"
 #include "tests/ui/UiHarness.h"
 #include "ui_DlgCom.h"
+#include "ui_MainWnd.h"
 
 class TestMainWnd : public QObject {
     Q_OBJECT
@@ -31,6 +37,9 @@ private slots:
         QCOMPARE(h.Panes()->Current(), -1);  // "Vytáčení čísel" has no pane
         QVERIFY(h.Find<QWidget>("m_pTlbSMSSend"));
         QCOMPARE(h.Action("m_pActCfgRead")->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+        // Qt's own dialogs and edit menus speak Czech whatever the locale.
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Hledat v:"));
+        QCOMPARE(QCoreApplication::translate("QWidgetTextControl", "&Copy"), QStringLiteral("&Kopírovat"));
     }
 
     void statusPanelFollowsTheWidth() {
@@ -38,6 +47,40 @@ private slots:
         h.Main()->resize(400, 300);
         QApplication::processEvents();
         QCOMPARE(h.Find<QLabel>("m_pStbPanel0")->width(), 300);
+    }
+
+    // The tree panel must keep its width from run to run (not lose the
+    // splitter handle each time), and the three tabs must stay readable,
+    // never behind scroll arrows, at that width and at the splitter minimum.
+    void treeWidthAndTabsSurviveARun() {
+        UiHarness h;
+        const std::string path = DataPath(h.dir.Path(), "Profile.dat");
+        CProfile read;
+        QCOMPARE(read.Read(path), 1);
+        auto* panel = h.Find<QTabWidget>("m_pPgCtlP1");
+        QTabBar* bar = panel->tabBar();
+        auto readable = [&](const char* where) {
+            QApplication::processEvents();
+            QVERIFY2(bar->width() <= panel->width(), where);
+            for (int i = 0; i < bar->count(); ++i) {
+                const QRect r = bar->tabRect(i);
+                QVERIFY2(r.left() >= 0 && r.right() < bar->width(), where);
+                QVERIFY2(r.width() > bar->fontMetrics().horizontalAdvance(bar->tabText(i)), where);
+            }
+            for (QToolButton* arrow : bar->findChildren<QToolButton*>()) QVERIFY2(!arrow->isVisible(), where);
+        };
+        QCOMPARE(panel->width(), int(read.wnd.treeWidth));
+        readable("default width");
+        h.Main()->close();
+        CProfile written;
+        QCOMPARE(written.Read(path), 1);
+        QCOMPARE(written.wnd.treeWidth, read.wnd.treeWidth);
+        QCOMPARE(written.wnd.windowWidth, read.wnd.windowWidth);
+        QCOMPARE(written.wnd.windowHeight, read.wnd.windowHeight);
+
+        h.Main()->show();
+        h.Main()->Form()->m_pSpltMain->setSizes({0, 10000});
+        readable("splitter minimum");
     }
 
     void saveQuestionOnlyForAModifiedDocument() {
@@ -72,6 +115,34 @@ private slots:
         QCOMPARE(h.Main()->windowTitle(), QStringLiteral("Vantrix Control Panel (site.cfg)"));
     }
 
+    // Yes to the save question whose save fails or whose dialog is cancelled
+    // must stop the command, or the edits are thrown away.
+    void unsuccessfulSaveKeepsTheDocument() {
+        UiHarness h;
+        h.model->m_cfg.GetData()->audio_in_level = 7;
+        h.model->m_cfg.SetModified();
+        const QString unwritable = QString::fromStdString(h.dir.Path() + "/no such dir/site.cfg");
+        const int ended = h.Ended();
+        for (const char* action : {"m_pActCfgNew", "m_pActCfgOpen", "m_pActCfgRead", "m_pMniExit"}) {
+            for (bool cancelled : {false, true}) {
+                h.boxes.clear();
+                h.filters.clear();
+                h.answers = {IDYES, IDOK};
+                if (!cancelled) h.paths = {unwritable};
+                h.Trigger(action);
+                QVERIFY2(h.boxes.size() == (cancelled ? 1u : 2u), action);
+                if (!cancelled)
+                    QCOMPARE(h.boxes[1].text, QStringLiteral("Došlo k chybě při ukládání konfigurace do souboru."));
+                QVERIFY2(h.filters.size() == 1, action);  // the save dialog, no open dialog
+                QVERIFY2(h.model->m_cfg.IsModified(), action);
+                QCOMPARE(h.model->m_cfg.GetData()->audio_in_level, uint8_t(7));
+                QVERIFY2(h.Main()->isVisible(), action);
+            }
+        }
+        QApplication::processEvents();
+        QCOMPARE(h.Ended(), ended);  // nothing was read from the device
+    }
+
     void closingWhileOnlineDisconnectsAndClosesByItself() {
         UiHarness h;
         h.TriggerAndWait("m_pActOnline");
@@ -103,6 +174,26 @@ private slots:
         h.answers = {IDNO};
         h.Trigger("m_pMniExit");
         QVERIFY(!h.Main()->isVisible());
+    }
+
+    // An installed desktop program and vantrixctl must share one directory
+    // (modem links, sercom.log): breaks when the Qt names or the console
+    // program's XDG rule drift apart.
+    void userDataDirectoryIsTheConsoleProgramsOne() {
+        TempDir home;
+        const QByteArray oldHome = qgetenv("HOME"), oldXdg = qgetenv("XDG_DATA_HOME");
+        const QString oldName = QCoreApplication::applicationName();
+        qputenv("HOME", QByteArray::fromStdString(home.Path()));
+        SetApplicationNames();
+        for (const char* xdg : {"", "/tmp/xdg-data", "relative"}) {
+            qputenv("XDG_DATA_HOME", xdg);
+            QCOMPARE(QString::fromStdString(UserAppDataDir()), QString::fromStdString(UserDataDir()));
+        }
+        QCOMPARE(QString::fromStdString(UserDataDir()),
+                 QString::fromStdString(home.Path() + "/.local/share/VantrixCtrlPnl"));
+        qputenv("HOME", oldHome);
+        qputenv("XDG_DATA_HOME", oldXdg);
+        QCoreApplication::setApplicationName(oldName);
     }
 
     void panesFollowTheTreesAndTabs() {
@@ -145,6 +236,18 @@ private slots:
         QCOMPARE(h.Find<QLineEdit>("m_pTxtSerNum")->text(), QStringLiteral("00004711"));
         QCOMPARE(h.Find<QLineEdit>("m_pTxtFWVer")->text(), QStringLiteral("2.05"));
         QCOMPARE(h.Find<QLineEdit>("m_pTxtGPRS")->text(), QStringLiteral("ano"));
+        // A value without a GPRS text shows nothing, not a text of its neighbours.
+        for (uint8_t gprs : {1, 2, 3, 9, 255}) {
+            h.model->m_devId.gprs = gprs;
+            h.app->UI().OnEvent(AE_DEVID_CHANGED, 0);
+            QCOMPARE(h.Find<QLineEdit>("m_pTxtGPRS")->text(), gprs == 1 ? QStringLiteral("ne") : QString());
+        }
+        // The device keeps the year as one byte after 2000: the picker offers no other.
+        auto* date = h.Find<QDateEdit>("m_pDtpDate");
+        date->setDate(QDate(1999, 12, 31));
+        QCOMPARE(date->date(), QDate(2000, 1, 1));
+        date->setDate(QDate(2300, 1, 1));
+        QCOMPARE(date->date(), QDate(2255, 12, 31));
         h.SelectNode(TFrmMain::TAB_STATE, 1);
         auto* bar = h.Find<QProgressBar>("m_pPrbSignal");
         QCOMPARE(bar->value(), bar->maximum());

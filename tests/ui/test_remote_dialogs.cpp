@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "app/Strings.h"
 #include "remote/DlgComSet.h"
 #include "remote/DlgConnectItem.h"
 #include "remote/DlgModem.h"
@@ -125,7 +126,9 @@ private slots:
         QCOMPARE(h.model->Profile().com.modemIndex, -1);
         QCOMPARE(Conns(h).selectedIndex, -1);
 
-        // The same with Ok; the port takes at most 16 characters of free text.
+        // The same with Ok. A port name longer than the 16 characters the
+        // profile holds is refused with a message, not cut to another port.
+        const size_t boxesBefore = h.boxes.size();
         WhenModal<TFrmComSet>([&](TFrmComSet* dlg) {
             auto& u = *dlg->ui;
             u.m_pRdbLocal->setChecked(true);
@@ -134,6 +137,13 @@ private slots:
             u.m_pLsbConnect->setCurrentRow(0);
             u.m_pCmbPort->lineEdit()->clear();
             QTest::keyClicks(u.m_pCmbPort->lineEdit(), QStringLiteral("/dev/ttyACM0-and-more"));
+            QCOMPARE(u.m_pCmbPort->currentText(), QStringLiteral("/dev/ttyACM0-and-more"));
+            u.m_pBtnOk->click();
+            QVERIFY(dlg->isVisible());
+            QCOMPARE(h.boxes.size(), boxesBefore + 1);
+            QCOMPARE(h.boxes.back().text, QString::fromUtf8(LoadStr(IDS_PORT_NAME_TOO_LONG)));
+            u.m_pCmbPort->lineEdit()->clear();
+            QTest::keyClicks(u.m_pCmbPort->lineEdit(), QStringLiteral("/dev/ttyACM0-and"));
             u.m_pBtnOk->click();
         });
         h.Trigger("m_pActComSet");
@@ -415,6 +425,7 @@ private slots:
                 QCOMPARE(p->ui->m_pTxtName->text(), QStringLiteral("A-gone"));
                 QVERIFY(p->ui->m_pTxtDevice->text().contains(QStringLiteral("nenalezeno")));
                 QCOMPARE(p->ui->m_pTxtInfo->toPlainText(), QStringLiteral("Modem nelze otevřít."));
+                QCOMPARE(QString::fromUtf8(LoadStr(IDS_MODEM_CANNOT_OPEN)), p->ui->m_pTxtInfo->toPlainText());
                 p->accept();
             });
             u.m_pBtnModemSet->click();

@@ -315,6 +315,49 @@ private slots:
         QCOMPARE(std::string(h.model->m_sms.Get(0, SMS_LIST_TOSEND)->GetText()), std::string("Opraveno"));
     }
 
+    // Opening a record and saving it unchanged must not cut its recipients at
+    // the typing limit nor turn lone CR, lone LF or 0xA0 into other bytes.
+    void openedAndSavedUnchangedKeepsEveryByte() {
+        UiHarness h;
+        const std::string bytes("1\nr\rX\xA0Y\r\nz", 10);
+        auto* sms = new CSMS;
+        for (const char* n : {"+423456789012341", "+423456789012342", "+423456789012343", "+423456789012345"})
+            sms->AddNumber(n);
+        sms->SetText(bytes);
+        Receive(h, sms);
+        const std::string numbers = sms->JoinNumbers();
+        QVERIFY(numbers.size() > 64);
+        h.SelectNode(TFrmMain::TAB_TOOLS, kNodeReceived);
+        Lists(h)->ui->m_pLsvSMS1->topLevelItem(0)->setSelected(true);
+        WhenModal<TFrmSMSEditDlg>([&](TFrmSMSEditDlg* dlg) {
+            auto& u = *dlg->Frame()->ui;
+            QCOMPARE(u.m_pTxtFor->text(), QString::fromStdString(numbers));
+            QCOMPARE(u.m_pLblLen2->text(), QStringLiteral("10/1"));
+            u.m_pBtnSave->click();
+        });
+        Command(h, "m_pActSMSOpen");
+        for (int list : {SMS_LIST_RECEIVED, SMS_LIST_TOSEND}) {
+            const CSMS* got = h.model->m_sms.Get(0, list);
+            QCOMPARE(got->JoinNumbers(), numbers);
+            QCOMPARE(std::string(got->GetText(), got->GetTextLen()), bytes);
+        }
+        // An edit counts the editor's text; a new message is limited again.
+        h.SelectNode(TFrmMain::TAB_TOOLS, kNodeToSend);
+        Lists(h)->ui->m_pLsvSMS3->topLevelItem(0)->setSelected(true);
+        WhenModal<TFrmSMSEditDlg>([&](TFrmSMSEditDlg* dlg) {
+            auto& u = *dlg->Frame()->ui;
+            u.m_pTxtText->setPlainText(QStringLiteral("a\nb"));
+            QCOMPARE(u.m_pLblLen2->text(), QStringLiteral("4/1"));
+            u.m_pBtnSave->click();
+        });
+        Command(h, "m_pActSMSOpen");
+        QCOMPARE(std::string(h.model->m_sms.Get(0, SMS_LIST_TOSEND)->GetText()), std::string("a\r\nb"));
+        h.SelectNode(TFrmMain::TAB_TOOLS, kNodeNew);
+        auto& u = Editor(h);
+        QTest::keyClicks(u.m_pTxtFor, QString(100, QLatin1Char('1')));
+        QCOMPARE(u.m_pTxtFor->text().size(), 64);
+    }
+
     void composedSmsIsSentThroughTheDevice() {
         UiHarness h;
         h.SelectNode(TFrmMain::TAB_TOOLS, kNodeNew);

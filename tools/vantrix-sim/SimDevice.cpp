@@ -169,7 +169,22 @@ void CSimDevice::ResetParser() {
     m_atOverflow = false;
 }
 
-void CSimDevice::LineClosed(ISimLine&) { ResetParser(); }
+void CSimDevice::LineClosed(ISimLine&) {
+    ResetParser();
+    m_delayed.clear();
+}
+
+void CSimDevice::Idle(ISimLine& out) {
+    const int64_t now = SteadyMs();
+    for (auto it = m_delayed.begin(); it != m_delayed.end();) {
+        if (it->dueMs > now) {
+            ++it;
+            continue;
+        }
+        SendReply(it->payload, out);
+        it = m_delayed.erase(it);
+    }
+}
 
 void CSimDevice::Receive(const uint8_t* p, size_t n, uint32_t baud, ISimLine& out) {
     if (baud != 0) m_stats.lastBaud = baud;
@@ -259,11 +274,27 @@ void CSimDevice::HandleFrame(const uint8_t* p, size_t n, ISimLine& out) {
     }
     if (m_opt.silent.count(cmd)) return;
     auto refused = m_opt.refuse.find(cmd);
+    std::vector<uint8_t> reply;
     if (refused != m_opt.refuse.end()) {
-        SendReply(Reply(cmd, refused->second), out);
-        return;
+        reply = Reply(cmd, refused->second);
+    } else {
+        auto delay = m_opt.delayMs.find(cmd);
+        if (delay != m_opt.delayMs.end()) {
+            // Held in the device, not in the server, so that the tests can look
+            // at the device while the reply is still on its way.
+            m_delayed.push_back({SteadyMs() + int64_t(delay->second), WithHead(Answer(p, n))});
+            return;
+        }
+        reply = Answer(p, n);
     }
-    SendReply(Answer(p, n), out);
+    SendReply(WithHead(std::move(reply)), out);
+}
+
+std::vector<uint8_t> CSimDevice::WithHead(std::vector<uint8_t> reply) const {
+    // The PC takes a reply whatever its first three bytes are.
+    if (m_opt.replyHead.size() == 3 && reply.size() >= 3)
+        std::copy(m_opt.replyHead.begin(), m_opt.replyHead.end(), reply.begin());
+    return reply;
 }
 
 void CSimDevice::SendReply(const std::vector<uint8_t>& payload, ISimLine& out) {

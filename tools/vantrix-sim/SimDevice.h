@@ -35,10 +35,12 @@ struct SimOptions {
     double dropRate = 0;     // share of reply frames not sent
     double corruptRate = 0;  // share of reply frames sent with a bad checksum
     uint32_t seed = 1;
-    std::set<uint8_t> silent;           // commands that get no answer
-    std::map<uint8_t, uint8_t> refuse;  // command -> acknowledge code
-    long stopAfter = -1;                // answer this many frames, then nothing; -1: no limit
-    bool echoAt = true;                 // the GSM module echoes AT command lines
+    std::set<uint8_t> silent;             // commands that get no answer
+    std::map<uint8_t, uint8_t> refuse;    // command -> acknowledge code
+    std::map<uint8_t, uint32_t> delayMs;  // command -> its reply is sent this late (the answer of the moment it came)
+    long stopAfter = -1;                  // answer this many frames, then nothing; -1: no limit
+    bool echoAt = true;                   // the GSM module echoes AT command lines
+    std::vector<uint8_t> replyHead;       // reply bytes 0 to 2 when set; else C0, the command, 01
     std::string statePath;
 
     // Identity (0x20, 0x23); texts UTF-8.
@@ -88,6 +90,7 @@ public:
 
     void Receive(const uint8_t* p, size_t n, uint32_t baud, ISimLine& out) override;
     void LineClosed(ISimLine&) override;
+    void Idle(ISimLine& out) override;
 
     // The speed the device listens at: 57600 while a local link is open,
     // else the configured speed.
@@ -160,6 +163,8 @@ private:
     void HandleFrame(const uint8_t* p, size_t n, ISimLine& out);
     std::vector<uint8_t> Answer(const uint8_t* p, size_t n);
     void SendReply(const std::vector<uint8_t>& payload, ISimLine& out);
+    // The reply with the head bytes of the options, when they are set.
+    std::vector<uint8_t> WithHead(std::vector<uint8_t> reply) const;
     void HandleAt(ISimLine& out);
     std::string AtAnswer(const std::string& line);
 
@@ -181,6 +186,11 @@ private:
     bool m_smsLastFailed = false;
     std::string m_nextAtAnswer;
     bool m_haveNextAt = false;
+    struct Delayed {
+        int64_t dueMs;
+        std::vector<uint8_t> payload;
+    };
+    std::deque<Delayed> m_delayed;  // replies held back by delayMs
 
     Mode m_mode = Mode::Idle;
     uint8_t m_frameBuf[512];

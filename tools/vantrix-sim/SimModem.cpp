@@ -26,7 +26,8 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
-CSimModem::CSimModem(CSimDevice& device, SimModemOptions o) : m_device(device), m_opt(std::move(o)) {}
+CSimModem::CSimModem(CSimDevice& device, SimModemOptions o)
+    : m_device(device), m_opt(std::move(o)), m_verbose(!m_opt.numeric) {}
 
 SimModemStats CSimModem::Stats() const {
     std::lock_guard lock(m_mutex);
@@ -40,6 +41,22 @@ void CSimModem::UpdateOptions(const SimModemOptions& o) {
 
 void CSimModem::Result(const std::string& text, ISimLine& out) {
     std::string s = "\r\n" + text + "\r\n";
+    if (!m_verbose) {
+        // ATV0: the result code's number and CR; other lines stay text.
+        static const std::pair<const char*, const char*> kCodes[] = {
+            {"OK", "0"},    {"CONNECT", "1"},     {"RING", "2"}, {"NO CARRIER", "3"},
+            {"ERROR", "4"}, {"NO DIALTONE", "6"}, {"BUSY", "7"}, {"NO ANSWER", "8"},
+        };
+        const std::string up = Upper(text);
+        for (const auto& [word, code] : kCodes)
+            if (up == word || (std::string(word) == "CONNECT" && up.rfind("CONNECT ", 0) == 0))
+                s = std::string(code) + "\r";
+    }
+    if (m_answering && m_opt.answerMs > 0) {
+        if (m_late.empty()) m_lateDue = SteadyMs() + int64_t(m_opt.answerMs);
+        m_late += s;
+        return;
+    }
     out.Send(reinterpret_cast<const uint8_t*>(s.data()), s.size());
 }
 
@@ -78,7 +95,9 @@ void CSimModem::CommandByte(uint8_t b, ISimLine& out) {
     if (b == '\r') {
         std::string line = std::move(m_line);
         m_line.clear();
+        m_answering = true;
         Command(line, out);
+        m_answering = false;
     } else if (b == '\n') {
     } else if (b == 8 || b == 0x7F) {
         if (!m_line.empty()) m_line.pop_back();
@@ -97,6 +116,10 @@ void CSimModem::Command(const std::string& raw, ISimLine& out) {
     const bool online = m_mode == Mode::OnlineCommand;
 
     if (cmd.empty() || cmd == "Z" || cmd == "&F") return Result("OK", out);
+    if (cmd == "V0" || cmd == "V1" || cmd == "V") {
+        m_verbose = cmd == "V1";
+        return Result("OK", out);
+    }
     if (cmd == "E0" || cmd == "E1" || cmd == "E") {
         m_opt.echo = cmd == "E1";
         return Result("OK", out);
@@ -182,6 +205,10 @@ void CSimModem::DataBytes(const uint8_t* p, size_t n, ISimLine& out) {
 void CSimModem::Idle(ISimLine& out) {
     std::lock_guard lock(m_mutex);
     const int64_t now = SteadyMs();
+    if (!m_late.empty() && now >= m_lateDue) {
+        out.Send(reinterpret_cast<const uint8_t*>(m_late.data()), m_late.size());
+        m_late.clear();
+    }
     if (m_mode == Mode::Ringing && now >= m_ringEnd) {
         m_stats.ringing = false;
         if (Upper(m_opt.callResult).rfind("CONNECT", 0) == 0) {

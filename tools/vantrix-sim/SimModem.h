@@ -20,6 +20,8 @@ struct SimModemOptions {
     uint32_t guardMs = 1000;                            // escape guard time (S12)
     bool echo = true;                                   // echo of the command line (ATE1)
     std::string ident = "Vantrix-sim Hayes modem 1.0";  // the answer to ATI
+    uint32_t answerMs = 0;                              // a command's answer comes this much later
+    bool numeric = false;                               // result codes as digits until ATV1 (ATV0)
 };
 
 // What the tests can look at.
@@ -69,4 +71,8 @@ private:
     // Escape detection in the data phase.
     int64_t m_lastDataMs = 0;  // the latest byte from the PC
     int m_pluses = 0;          // '+' held back as a possible escape
+    bool m_verbose = true;     // result codes in words (ATV1)
+    bool m_answering = false;  // within a command: its result codes wait answerMs
+    std::string m_late;        // result codes held back until m_lateDue
+    int64_t m_lateDue = 0;
 };

@@ -6,17 +6,21 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/Version.h"
 #include "comm/SerCom.h"
 #include "tools/vantrix-sim/SimModem.h"
 #include "tools/vantrix-sim/VantrixSim.h"
@@ -63,12 +67,64 @@ void RemoveLink(const std::string& link, const std::string& target) {
     if (n > 0 && std::string(buf, size_t(n)) == target) ::unlink(link.c_str());
 }
 
+// The control socket: a test process that drives another program against the
+// simulator sees and changes the device while both run.
+int OpenControl(const std::string& path) {
+    sockaddr_un addr{};
+    if (path.size() >= sizeof addr.sun_path) return -1;
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    ::unlink(path.c_str());
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// One request line, one answer line: "state" gives the whole state, a JSON
+// object is merged into it as --state would load it.
+std::string ControlAnswer(CVantrixSim& sim, const std::string& line) {
+    if (line == "state") return sim.State().dump();
+    nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    std::string error = "not a JSON object";
+    if (j.is_object() && sim.SetState(j, &error)) return R"({"ok":true})";
+    return nlohmann::json{{"error", error}}.dump();
+}
+
+// Serves one client; a client that says nothing for a second is dropped, so
+// it can never stop the device.
+void ServeControl(CVantrixSim& sim, int listener) {
+    int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return;
+    std::string line;
+    char buf[4096];
+    for (;;) {
+        struct pollfd p = {fd, POLLIN, 0};
+        if (::poll(&p, 1, 1000) <= 0) break;
+        ssize_t r = ::read(fd, buf, sizeof buf);
+        if (r <= 0) break;
+        line.append(buf, size_t(r));
+        if (line.size() > (1u << 20)) break;
+        size_t nl = line.find('\n');
+        if (nl == std::string::npos) continue;
+        std::string answer = ControlAnswer(sim, line.substr(0, nl)) + '\n';
+        ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
+        break;
+    }
+    ::close(fd);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"vantrix-sim - a Vantrix gateway on a pseudo-terminal"};
+    app.set_version_flag("--version", std::string("vantrix-sim ") + VANTRIX_VERSION);
     CVantrixSim::Options o;
-    std::vector<std::string> silent, refuse;
+    std::vector<std::string> silent, refuse, delay;
+    std::string replyHead;
     std::string link;
     int inputs = 0;
 
@@ -100,11 +156,16 @@ int main(int argc, char** argv) {
     app.add_option("--seed", o.seed, "seed of the faults")->capture_default_str();
     app.add_option("--silent", silent, "command (hex, e.g. 0x29) that gets no answer; repeatable");
     app.add_option("--refuse", refuse, "CMD:ACK: answer command CMD (hex) with acknowledge ACK; repeatable");
+    app.add_option("--reply-head", replyHead, "reply bytes 0 to 2 in hex, e.g. 3F77E1 (default: C0, the command, 01)");
+    app.add_option("--delay", delay, "CMD:MS: the reply to command CMD (hex) comes MS milliseconds late; repeatable");
     app.add_option("--stop-after", o.stopAfter, "answer N frames, then nothing");
     app.add_flag(
         "--no-echo", [&](size_t) { o.echoAt = false; }, "the GSM module does not echo AT commands");
     app.add_option("--state", o.statePath, "JSON state: loaded at start, saved at exit");
     app.add_option("--link", link, "symbolic link to the slave side");
+    std::string control;
+    app.add_option("--control", control,
+                   "Unix socket: a line \"state\" answers the state as JSON, a JSON object changes it");
 
     bool modemFront = false;
     SimModemOptions mo;
@@ -114,6 +175,9 @@ int main(int argc, char** argv) {
                    "with --modem: how a dial ends: CONNECT 9600, BUSY, NO CARRIER, NO ANSWER, NO DIALTONE")
         ->capture_default_str();
     app.add_option("--guard-ms", mo.guardMs, "with --modem: escape guard time")->capture_default_str();
+    app.add_option("--answer-ms", mo.answerMs, "with --modem: a command's answer comes this much later")
+        ->capture_default_str();
+    app.add_flag("--numeric", mo.numeric, "with --modem: result codes as digits until ATV1");
 
     app.add_option("--first-value", o.firstValue, "16-bit value at bytes 4-5 of the identity");
     app.add_option("--firmware", o.firmware, "firmware version")->capture_default_str();
@@ -158,6 +222,33 @@ int main(int argc, char** argv) {
         }
         o.refuse[cmd] = uint8_t(ack);
     }
+    for (const auto& s : delay) {
+        auto colon = s.find(':');
+        uint8_t cmd;
+        unsigned long ms = 0;
+        bool good = colon != std::string::npos && ParseCmd(s.substr(0, colon), cmd);
+        try {
+            size_t used = 0;
+            if (good) ms = std::stoul(s.substr(colon + 1), &used, 10);
+            good = good && used == s.size() - colon - 1 && ms <= 60000;
+        } catch (const std::exception&) {
+            good = false;
+        }
+        if (!good) {
+            std::cerr << "vantrix-sim: --delay " << s << ": expected CMD:MS (MS up to 60000)\n";
+            return kExitUsage;
+        }
+        o.delayMs[cmd] = uint32_t(ms);
+    }
+
+    if (!replyHead.empty()) {
+        if (replyHead.size() != 6 || replyHead.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            std::cerr << "vantrix-sim: --reply-head " << replyHead << ": expected three bytes in hex\n";
+            return kExitUsage;
+        }
+        for (size_t i = 0; i < 6; i += 2)
+            o.replyHead.push_back(uint8_t(std::stoul(replyHead.substr(i, 2), nullptr, 16)));
+    }
 
     // Declared first so that it outlives the server that calls it.
     std::unique_ptr<CSimModem> modem;
@@ -192,13 +283,21 @@ int main(int argc, char** argv) {
         sim.Stop();
         return kExitCantCreate;
     }
+    int controlFd = control.empty() ? -1 : OpenControl(control);
+    if (!control.empty() && controlFd < 0) {
+        std::cerr << "vantrix-sim: cannot make the control socket " << control << '\n';
+        sim.Stop();
+        if (!link.empty()) RemoveLink(link, sim.SlavePath());
+        return kExitCantCreate;
+    }
     std::printf("%s\n", sim.SlavePath().c_str());
     std::fflush(stdout);
 
     bool watchStdin = StdinCanClose();
     while (true) {
-        struct pollfd fds[2] = {{sigFd, POLLIN, 0}, {watchStdin ? STDIN_FILENO : -1, POLLIN, 0}};
-        int p = ::poll(fds, 2, -1);
+        struct pollfd fds[3] = {
+            {sigFd, POLLIN, 0}, {watchStdin ? STDIN_FILENO : -1, POLLIN, 0}, {controlFd, POLLIN, 0}};
+        int p = ::poll(fds, 3, -1);
         if (p < 0) {
             if (errno == EINTR) continue;
             break;
@@ -209,6 +308,11 @@ int main(int argc, char** argv) {
             ssize_t r = ::read(STDIN_FILENO, buf, sizeof buf);
             if (r == 0 || (r < 0 && errno != EINTR && errno != EAGAIN)) break;
         }
+        if (fds[2].revents & POLLIN) ServeControl(sim, controlFd);
+    }
+    if (controlFd >= 0) {
+        ::close(controlFd);
+        ::unlink(control.c_str());
     }
 
     sim.Stop();

@@ -27,6 +27,8 @@ void ConsoleUI::OnEvent(int code, intptr_t datum) {
             m_model->m_sms.OnSmsReceived(sms.release());
     } else if (code == AE_SMS_SENT) {
         m_model->m_sms.OnSmsSent(int(datum));
+    } else if (m_eventSink) {
+        m_eventSink(code);
     }
 }
 
@@ -35,6 +37,18 @@ void ConsoleUI::Notify(int code, intptr_t datum) {
         m_loop.Send([=, this] { OnEvent(code, datum); });
     else
         m_loop.Post([=, this] { OnEvent(code, datum); });
+}
+
+bool ConsoleUI::KeepReceivedSms(CSMS* sms) {
+    bool kept = true;
+    m_loop.Send([&, this] {
+        std::unique_ptr<CSMS> own(sms);
+        if (m_smsSink)
+            kept = m_smsSink(*own);
+        else if (m_model)
+            m_model->m_sms.OnSmsReceived(own.release());
+    });
+    return kept;
 }
 
 void ConsoleUI::DeliverComMsg(CComMsg* msg, bool send) {

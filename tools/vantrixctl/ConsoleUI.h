@@ -25,6 +25,7 @@ public:
     int CurrentPane() override { return -1; }
 
     void Notify(int code, intptr_t datum) override;
+    bool KeepReceivedSms(CSMS* sms) override;
     void DeliverComMsg(CComMsg* msg, bool send) override;
     void PostClose() override {}
 
@@ -40,8 +41,14 @@ public:
     int EditSMS(CSMS&, int) override { return IDCANCEL; }
 
     void SetModel(CVantrix* model) { m_model = model; }
-    // Received SMS go here instead of the received list.
-    void SetSmsSink(std::function<void(const CSMS&)> sink) { m_smsSink = std::move(sink); }
+    // Received SMS go here instead of the received list, one at a time before
+    // the device deletes it; false when it could not be written out.
+    void SetSmsSink(std::function<bool(const CSMS&)> sink) { m_smsSink = std::move(sink); }
+    // The other application events (state changes, offline) go here too.
+    void SetEventSink(std::function<void(int code)> sink) { m_eventSink = std::move(sink); }
+    // The message loop for the callers' own work between requests.
+    void Post(std::function<void()> fn) { m_loop.Post(std::move(fn)); }
+    void RunUntil(const std::function<bool()>& done) { m_loop.RunUntil(done); }
 
     // Posts the request and runs the message loop until its sequence has
     // ended. Returns 0, or the first failure's result code (11 when a refused
@@ -54,7 +61,8 @@ private:
 
     CMsgLoop m_loop;
     CVantrix* m_model = nullptr;
-    std::function<void(const CSMS&)> m_smsSink;
+    std::function<bool(const CSMS&)> m_smsSink;
+    std::function<void(int)> m_eventSink;
     bool m_ended = false;
     int m_result = 0;
     bool m_tty = false;

@@ -2,7 +2,10 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <iomanip>
 #include <iostream>
@@ -14,10 +17,13 @@
 #include "app/ProgDir.h"
 #include "app/TextCodec.h"
 #include "app/Vantrix.h"
+#include "app/Version.h"
 #include "remote/ConnectDsc.h"
 #include "remote/TAPI.h"
-#include "tools/vantrixctl/CfgDump.h"
+#include "tools/vantrixctl/CfgCommands.h"
+#include "tools/vantrixctl/CfgJson.h"
 #include "tools/vantrixctl/ConsoleUI.h"
+#include "tools/vantrixctl/Monitor.h"
 
 namespace {
 
@@ -29,6 +35,7 @@ constexpr int kExitNoInput = 66;
 constexpr int kExitUnavailable = 69;
 constexpr int kExitSoftware = 70;
 constexpr int kExitCantCreate = 73;
+constexpr int kExitIoErr = 74;
 
 struct Options {
     std::string port = "COM1";
@@ -43,6 +50,9 @@ struct Options {
     int modem = 0;
     std::vector<std::string> modemDirs;
     bool modemInfo = false;
+    // cfg-load's output; cfg-diff's two sides.
+    std::string out, diffA, diffB;
+    bool diffJson = false;
 };
 
 std::string Fmt(const char* fmt, unsigned a, unsigned b) {
@@ -78,6 +88,12 @@ bool ParseTime(const std::string& text, SysTime& t) {
     std::istringstream in(text);
     in >> std::get_time(&tm, "%Y-%m-%dT%H:%M:%S");
     if (in.fail() || in.peek() != EOF || tm.tm_year + 1900 < 2000 || tm.tm_year + 1900 > 2255) return false;
+    // The parse takes 31 for any month and leap seconds: only a time that
+    // exists in the calendar is taken.
+    static constexpr int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int year = tm.tm_year + 1900;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (tm.tm_sec > 59 || tm.tm_mday > kMonthDays[tm.tm_mon] + (tm.tm_mon == 1 && leap ? 1 : 0)) return false;
     t.wYear = uint16_t(tm.tm_year + 1900);
     t.wMonth = uint16_t(tm.tm_mon + 1);
     t.wDay = uint16_t(tm.tm_mday);
@@ -85,6 +101,33 @@ bool ParseTime(const std::string& text, SysTime& t) {
     t.wMinute = uint16_t(tm.tm_min);
     t.wSecond = uint16_t(tm.tm_sec);
     t.wMilliseconds = 0;
+    return true;
+}
+
+// The recipients as CSMS::ParseNumbers takes them (a run starts with a digit
+// or '+' and goes on over digits), refused when one would be cut or dropped.
+bool CheckNumbers(const std::string& text) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    int count = 0;
+    for (size_t i = 0; i < text.size();) {
+        if (!digit(text[i]) && text[i] != '+') {
+            ++i;
+            continue;
+        }
+        const size_t start = i++;
+        while (i < text.size() && digit(text[i])) ++i;
+        const std::string number = text.substr(start, i - start);
+        if (number.size() > size_t(SMS_NUMBER_LEN)) {
+            std::fprintf(stderr, "sms-send: the number %s is longer than %d characters\n", number.c_str(),
+                         SMS_NUMBER_LEN);
+            return false;
+        }
+        if (++count > SMS_MAX_NUMBERS) {
+            std::fprintf(stderr, "sms-send: the number %s is one too many: an SMS takes at most %d recipients\n",
+                         number.c_str(), SMS_MAX_NUMBERS);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -99,20 +142,22 @@ json IdentityJson(const DevIdentity& d) {
 }
 
 json StatusJson(const CVantrix& m) {
+    const GsmStatus g = m.Snapshot(m.m_gsm);
+    const IoState io = m.Snapshot(m.m_io);
+    const SysTime t = m.Snapshot(m.m_devTime);
     char bts[8];
-    std::snprintf(bts, sizeof bts, "%04X", m.m_gsm.bts);
-    const SysTime& t = m.m_devTime;
-    return {{"operator", Utf8(m.m_gsm.operatorName)},
-            {"module", m.m_gsm.moduleState},
-            {"sim", m.m_gsm.simState},
-            {"network", m.m_gsm.netReg},
-            {"signal", m.m_gsm.signal},
-            {"credit1", m.m_gsm.credit1},
-            {"credit2", m.m_gsm.credit2},
+    std::snprintf(bts, sizeof bts, "%04X", g.bts);
+    return {{"operator", Utf8(g.operatorName)},
+            {"module", g.moduleState},
+            {"sim", g.simState},
+            {"network", g.netReg},
+            {"signal", g.signal},
+            {"credit1", g.credit1},
+            {"credit2", g.credit2},
             {"bts", bts},
-            {"unauthorised", m.m_gsm.unauthorised},
-            {"inputs", m.m_io.inputs},
-            {"outputs", m.m_io.outputs},
+            {"unauthorised", g.unauthorised},
+            {"inputs", io.inputs},
+            {"outputs", io.outputs},
             {"time", IsoTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond)}};
 }
 
@@ -135,7 +180,8 @@ json GprsJson(const GprsApRec& g) {
 class Device {
 public:
     explicit Device(const Options& o) : m_profile(), m_model(m_ui, m_profile, GetProgramDir()) {
-        m_profile.SetPortName(o.port);
+        // Taken as it is: the profile's field would cut a long path.
+        m_model.m_com.SetPortOverride(o.port);
         m_profile.com.logTraffic = o.log ? 1 : 0;
         m_ui.SetModel(&m_model);
         for (const auto& dir : o.modemDirs) m_model.m_com.Tapi().AddModemDir(dir);
@@ -166,6 +212,11 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     // Arguments first: nothing goes to the device when they are wrong.
     if (!o.remote.empty()) {
         std::string dial;
+        const size_t bad = BadDialChar(o.remote);
+        if (bad != std::string::npos) {
+            std::fprintf(stderr, "--remote: the character '%c' is not allowed in a telephone number\n", o.remote[bad]);
+            return kExitUsage;
+        }
         if (Ansi(o.remote).size() > size_t(CONNECT_NUMBER_LEN) || !MakeDialString(o.remote, dial)) {
             std::fprintf(stderr, "--remote: a telephone number of at most %d characters\n", CONNECT_NUMBER_LEN);
             return kExitUsage;
@@ -186,7 +237,8 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         return kExitUsage;
     }
     if (cmd == "set-time" && !o.time.empty() && !ParseTime(o.time, when)) {
-        std::fprintf(stderr, "set-time: the time is YYYY-MM-DDTHH:MM:SS, years 2000 to 2255\n");
+        std::fprintf(stderr,
+                     "set-time: the time is an existing date and time YYYY-MM-DDTHH:MM:SS, years 2000 to 2255\n");
         return kExitUsage;
     }
     GprsApRec gprs;
@@ -195,6 +247,10 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         std::string apn = Ansi(o.apn);
         if (apn.size() > sizeof gprs.apn - 1) {
             std::fprintf(stderr, "gprs-write: the APN has at most 31 characters\n");
+            return kExitUsage;
+        }
+        if (BadApnChar(o.apn) != std::string::npos) {
+            std::fprintf(stderr, "gprs-write: the APN may hold only printable ASCII characters other than '\"'\n");
             return kExitUsage;
         }
         bytes::SetField(gprs.apn, apn);
@@ -218,6 +274,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     }
     CSMS sms;
     if (cmd == "sms-send") {
+        if (!CheckNumbers(o.number)) return kExitUsage;
         sms.ParseNumbers(Ansi(o.number));
         std::string text = Ansi(o.text);
         if (sms.GetNumberCount() == 0 || text.empty() || text.size() > size_t(SMS_TEXT_MAX)) {
@@ -226,6 +283,14 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         }
         sms.SetText(text);
     }
+
+    CfgImage diffA, diffB;
+    if (cmd == "cfg-diff") {
+        if (o.diffA != "device" && ReadCfgSource(o.diffA, diffA) != 0) return kDiffTrouble;
+        if (o.diffB != "device" && ReadCfgSource(o.diffB, diffB) != 0) return kDiffTrouble;
+    }
+    // Before the engine's threads start, so that they inherit the mask.
+    if (cmd == "monitor") BlockStopSignals();
 
     Device dev(o);
     CVantrix& m = dev.Model();
@@ -250,15 +315,38 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         if (r) return r;
         return m.m_cfg.StoreFile(o.file) ? 0 : kExitCantCreate;
     }
+    if (cmd == "cfg-diff") {
+        if (dev.Run({REQ_READ_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0}) != 0) return kDiffTrouble;
+        if (o.diffA == "device") diffA = *m.m_cfg.GetData();
+        if (o.diffB == "device") diffB = *m.m_cfg.GetData();
+        return CfgDiff(diffA, diffB, o.diffJson);
+    }
+    if (cmd == "monitor")
+        return Monitor(
+            dev.UI(), m, [&] { return StatusJson(m); }, SmsJson);
     if (cmd == "write-config") return dev.Run({REQ_WRITE_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0});
     if (cmd == "set-outputs") return dev.Run({REQ_SET_OUTPUTS, mask, levels});
-    if (cmd == "set-time") {
-        m.m_devTime = when;
-        return dev.Run({REQ_SET_TIME, reinterpret_cast<intptr_t>(&m.m_devTime), 0});
-    }
+    if (cmd == "set-time") return dev.Run(SetTimeRequest(when));
     if (cmd == "sms-read") {
-        dev.UI().SetSmsSink([](const CSMS& s) { std::cout << SmsJson(s).dump() << std::endl; });
-        return dev.Run({REQ_READ_SMS, 0, 0});
+        // Each SMS is out of the program before the device deletes it; after a
+        // failed write the reading stops, and the rest stays on the device.
+        int writeError = 0;
+        dev.UI().SetSmsSink([&writeError](const CSMS& s) {
+            const std::string line = SmsJson(s).dump() + '\n';
+            errno = 0;
+            if (std::fwrite(line.data(), 1, line.size(), stdout) == line.size() && std::fflush(stdout) == 0)
+                return true;
+            writeError = errno ? errno : EIO;
+            return false;
+        });
+        const int r = dev.Run({REQ_READ_SMS, 0, 0});
+        if (writeError) {
+            std::fprintf(stderr,
+                         "sms-read: the output cannot be written (%s); the SMS not written stay on the device\n",
+                         std::strerror(writeError));
+            return kExitIoErr;
+        }
+        return r;
     }
     if (cmd == "sms-send") {
         int index = m.m_sms.Add(&sms, SMS_LIST_TOSEND, false);
@@ -303,6 +391,33 @@ int Modems(const Options& o) {
     return 0;
 }
 
+// Where this copy keeps its files, and by which rule.
+int Paths() {
+    const std::string dir = GetProgramDir();
+    const std::string exeDir = GetExecutableDir();
+    json j = {{"program_dir", dir},
+              {"rule", dir == exeDir ? "portable" : "user"},
+              {"executable_dir", exeDir},
+              {"profile", DataPath(dir, "Profile.dat")},
+              {"connections", DataPath(dir, "Connection.dat")},
+              {"sms", DataPath(dir, "SMS.dat")},
+              {"modems", DataPath(dir, "Modems")},
+              {"log", dir + "/sercom.log"}};
+    std::cout << j.dump(2) << '\n';
+    return 0;
+}
+
+std::string FilesFooter() {
+    const std::string dir = GetProgramDir();
+    return "Files: the program directory holds Data/Modems (modem links) and sercom.log (--log). It is the "
+           "program's own directory when a directory Data stands beside the program (a copied program folder), "
+           "else the user's data directory $XDG_DATA_HOME/" +
+           std::string(kDataFolder) + " (~/.local/share/" + kDataFolder +
+           " without XDG_DATA_HOME), made with mode 0700 on the first write. This copy uses " + dir + " (" +
+           (dir == GetExecutableDir() ? "Data beside the program" : "no Data beside the program") +
+           "); 'vantrixctl paths' prints every path.";
+}
+
 int CfgNew(const std::string& file) {
     ConsoleUI ui;
     CVantrixCfg doc(ui);
@@ -317,17 +432,45 @@ int CfgDump(const std::string& file) {
     return 0;
 }
 
+// The first word that names no subcommand, or "": CLI11 reports it as a
+// missing subcommand.
+std::string UnknownSubcommand(const CLI::App& app, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") break;
+        if (arg.size() > 1 && arg[0] == '-') {
+            const CLI::Option* opt = app.get_option_no_throw(arg);
+            if (opt && opt->get_type_size() != 0 && arg.find('=') == std::string::npos) ++i;  // its value
+            continue;
+        }
+        try {
+            app.get_subcommand(arg);
+            return {};
+        } catch (const CLI::OptionNotFound&) {
+            return arg;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that went away shows as a write error, handled where it
+    // happens, not as a death half way through a reading.
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     CLI::App app{"vantrixctl - configuration, state, SMS and GPRS of a Vantrix gateway"};
     // The same command line everywhere: on Windows a path such as /tmp/x.cfg
     // would otherwise be taken for an option.
     app.allow_windows_style_options(false);
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("vantrixctl ") + VANTRIX_VERSION);
+    app.footer(FilesFooter());
     Options o;
     app.add_option("--port", o.port, "serial port: COM1, ttyUSB0 or a path")->capture_default_str();
-    app.add_flag("--log", o.log, "capture the traffic to sercom.log beside the program");
+    app.add_flag("--log", o.log, "capture the traffic to sercom.log in the program directory");
     auto* remote =
         app.add_option("--remote", o.remote, "reach the device by a modem call to NUMBER instead of the port");
     auto* pin = app.add_option("--pin", o.pin, "PIN to log in with after --remote");
@@ -336,15 +479,25 @@ int main(int argc, char** argv) {
     app.add_option("--modem", o.modem, "modem INDEX of the 'modems' list for --remote")->capture_default_str();
     app.add_option("--modem-dir", o.modemDirs,
                    "DIR with further modem links (link name = modem name, target = its tty), besides "
-                   "/dev/serial/by-id and Data/Modems beside the program; repeatable");
+                   "/dev/serial/by-id and Data/Modems of the program directory; repeatable");
 
     auto* modems = app.add_subcommand("modems", "list the modems for remote access, one JSON object per line");
     modems->add_flag("--info", o.modemInfo, "also ask each modem for its identification (ATI)");
+
+    auto* paths = app.add_subcommand("paths", "print the program directory and the paths of its files as JSON");
 
     auto* cfgNew = app.add_subcommand("cfg-new", "write a new default configuration file");
     cfgNew->add_option("FILE", o.file, "configuration file to write")->required();
     auto* cfgDump = app.add_subcommand("cfg-dump", "print every field of a configuration file as JSON");
     cfgDump->add_option("FILE", o.file, "configuration file of any layout")->required();
+    auto* cfgLoad = app.add_subcommand("cfg-load", "write a configuration file from JSON as cfg-dump prints it");
+    cfgLoad->add_option("JSON", o.file, "JSON file, - for stdin; missing keys keep the defaults")->required();
+    cfgLoad->add_option("OUT", o.out, "configuration file to write")->required();
+    auto* cfgDiff = app.add_subcommand(
+        "cfg-diff", "print the fields that differ; exit 0 equal, 1 different, 2 a side cannot be read");
+    cfgDiff->add_option("A", o.diffA, "a .cfg, a JSON file or 'device'")->required();
+    cfgDiff->add_option("B", o.diffB, "a .cfg, a JSON file or 'device'")->required();
+    cfgDiff->add_flag("--json", o.diffJson, "a JSON array of {key, a, b} instead of lines");
 
     app.add_subcommand("identify", "connect, identify the device, disconnect");
     app.add_subcommand("status", "read the device state");
@@ -361,6 +514,7 @@ int main(int argc, char** argv) {
     auto* smsSend = app.add_subcommand("sms-send", "send an SMS");
     smsSend->add_option("NUMBER", o.number, "recipients, up to four numbers")->required();
     smsSend->add_option("TEXT", o.text)->required();
+    app.add_subcommand("monitor", "stay online, print the state and every change as JSON lines until SIGINT");
     app.add_subcommand("gprs-read", "read the GPRS access point");
     auto* gprsWrite = app.add_subcommand("gprs-write", "write the GPRS access point");
     gprsWrite->add_option("APN", o.apn)->required();
@@ -371,12 +525,24 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        const std::string unknown = app.get_subcommands().empty() ? UnknownSubcommand(app, argc, argv) : "";
+        if (!unknown.empty()) {
+            std::fprintf(stderr, "vantrixctl: unknown subcommand '%s' (--help lists them)\n", unknown.c_str());
+            return kExitUsage;
+        }
         int rc = app.exit(e);
         return rc == 0 ? 0 : kExitUsage;
     }
 
+    if (*paths) return Paths();
     if (*modems) return Modems(o);
     if (*cfgNew) return CfgNew(o.file);
     if (*cfgDump) return CfgDump(o.file);
+    if (*cfgLoad) return CfgLoad(o.file, o.out);
+    if (*cfgDiff && o.diffA != "device" && o.diffB != "device") {
+        CfgImage a, b;
+        if (ReadCfgSource(o.diffA, a) != 0 || ReadCfgSource(o.diffB, b) != 0) return kDiffTrouble;
+        return CfgDiff(a, b, o.diffJson);
+    }
     return DeviceCommand(app.get_subcommands().front()->get_name(), o);
 }

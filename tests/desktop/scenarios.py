@@ -1,0 +1,459 @@
+"""What a user does with VantrixCtrlPnl, scenario by scenario, against
+vantrix-sim; each checks what the screen shows and what the device received.
+
+    scenarios.py NAME VantrixCtrlPnl vantrix-sim vantrixctl
+"""
+import json
+import os
+import struct
+import subprocess
+import sys
+import time
+
+import desktop as d
+from desktop import check, wait
+
+UNTITLED = d.TITLE + " (bezejmenná)"
+MODIFIED = d.TITLE + " (bezejmenná*)"
+PROGRESS = "Komunikace s Vantrix"
+READ_TOOL = "Našíst z Vantrix"
+WRITE_TOOL = "Uložit do Vantrix"
+
+
+class Ui:
+    """The program's main window as the user sees it."""
+
+    def __init__(self, ctx, program):
+        self.ctx, self.p = ctx, program
+        self.main = program.main or program.start()
+
+    def button(self, name, root=None):
+        return d.find(root or self.main, name, "push button")
+
+    def tool(self, caption):
+        bar = d.find(self.main, role_name="tool bar")
+        return self.button(caption, bar)
+
+    def press(self, acc):
+        self.ctx.press(acc)
+
+    def key(self, combo):
+        self.ctx.key(combo, self.p)
+
+    def tab(self, caption):
+        tabs = d.find(self.main, role_name="page tab list")
+        self.press(d.find(tabs, caption, "page tab"))
+        return d.find(self.main, caption, "tree")
+
+    def page(self, tab, node):
+        """Shows the page of a tree node, as a click on it does."""
+        tree = self.tab(tab)
+        cell = d.find(tree, node, "table cell")
+        d.click(self.ctx.session, cell)
+        wait(lambda: cell.getState().contains(d.pyatspi.STATE_SELECTED), 5, "node %r selected" % node)
+        return cell
+
+    def field(self, caption, role_name=None):
+        return d.find(self.main, caption, role_name, pred=lambda a: a.name == caption and d.role(a) != "label")
+
+    def list_view(self, caption):
+        return d.find(self.main, caption, pred=lambda a: "Table" in a.get_interfaces())
+
+    def status(self):
+        bar = d.find(self.main, role_name="status bar")
+        labels = d.find_all(bar, role_name="label")
+        return labels[-1].name if labels else None
+
+    def title(self):
+        return self.main.name
+
+    def sequence(self, start, timeout=60):
+        """Runs a command that opens the progress dialog and waits for its end."""
+        start()
+        self.p.dialog(PROGRESS, 10, "the progress dialog")
+        self.p.no_dialog(timeout)
+
+    def box(self, timeout=30, title=d.TITLE):
+        """The message box that is up now: the box and its texts."""
+        def up():
+            return [w for w in self.p.windows() if w is not None and d.role(w) == "alert" and w.name == title and
+                    d.showing(w)]
+        box = wait(up, timeout, "a message box titled %r" % title)[0]
+        texts = [a.name for a in d.find_all(box, role_name="label") if a.name]
+        return box, texts
+
+    def answer(self, box, button):
+        self.press(self.button(button, box))
+        wait(lambda: not d.showing(box), 10, "the box to close")
+
+
+def ctl(ctx, *args, port=None):
+    exe = ctx.extra[0]
+    cmd = [exe] + (["--port", port] if port else []) + list(args)
+    r = subprocess.run(cmd, capture_output=True, timeout=120)
+    check(r.returncode == 0, "%s: %d %s" % (" ".join(args), r.returncode, r.stderr.decode()))
+    return r.stdout.decode()
+
+
+def dump_device(ctx, sim):
+    path = os.path.join(ctx.workdir, "device.cfg")
+    ctl(ctx, "read-config", path, port=sim.port)
+    return json.loads(ctl(ctx, "cfg-dump", path))
+
+
+def prepared_device(ctx, **fields):
+    """A simulator whose configuration holds the given native fields (byte
+    offset: bytes), written there by vantrixctl as a user would."""
+    sim = ctx.sim()
+    path = os.path.join(ctx.workdir, "prepared.cfg")
+    ctl(ctx, "cfg-new", path)
+    data = bytearray(open(path, "rb").read())
+    for offset, raw in fields.values():
+        data[8 + offset:8 + offset + len(raw)] = raw
+    open(path, "wb").write(bytes(data))
+    ctl(ctx, "write-config", path, port=sim.port)
+    return sim
+
+
+# Native offsets of the fields the scenarios use, and their texts.
+SIM1_PIN = 3
+INFO_NUMBER = 72
+RESET_TEXT = 93
+
+
+def field_bytes(s):
+    return s.encode("cp1250") + b"\0"
+
+
+# ---------------------------------------------------------------- 1. start-up
+
+def startup(ctx):
+    sim = ctx.sim()
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    check(ui.title() == UNTITLED, "title %r" % ui.title())
+    tabs = d.find(ui.main, role_name="page tab list")
+    check([t.name for t in d.find_all(tabs, role_name="page tab")] == ["Konfigurace", "Stav", "Nástroje"],
+          "the three tabs")
+    check(ui.status() == "offline", "status %r" % ui.status())
+    first = {"Konfigurace": ("Vytáčení čísel", 20), "Stav": ("Výrobní štítek", 4), "Nástroje": ("SMS", 7)}
+    for tab, (node, rows) in first.items():
+        tree = ui.tab(tab)
+        names = d.tree_rows(tree)
+        check(len(names) == rows, "%s: %d nodes, not %d: %s" % (tab, len(names), rows, names))
+        selected = d.find_all(tree, role_name="table cell",
+                              pred=lambda a: a.getState().contains(d.pyatspi.STATE_SELECTED))
+        check([c.name for c in selected] == [node], "%s: selected %s" % (tab, [c.name for c in selected]))
+    tools = d.tree_rows(ui.tab("Nástroje"))
+    check(tools[2:5] == ["Přijaté (0)", "Odeslané (0)", "K odeslání (0)"] or tools[2:5] == [
+        "Přijaté", "Odeslané", "K odeslání"], "list nodes with their counts: %s" % tools)
+    check(ui.tool("Online").getState().contains(d.pyatspi.STATE_ENABLED), "Online enabled")
+    check(not ui.tool("Offline").getState().contains(d.pyatspi.STATE_ENABLED), "Offline disabled")
+
+
+# ---------------------------------------------------------------- 2. read the configuration
+
+def read_config(ctx):
+    sim = prepared_device(ctx, pin=(SIM1_PIN, field_bytes("4711")), info=(INFO_NUMBER, field_bytes("+420603999888")),
+                          reset=(RESET_TEXT, field_bytes("Restart – Žluťoučký kůň")))
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.sequence(lambda: ui.key("ctrl+r"))
+    ui.page("Konfigurace", "SMS")
+    check(d.text(ui.field("číslo pro informační SMS:")) == "+420603999888", "information number")
+    check(d.text(ui.field("text SMS při RESETu:")) == "Restart – Žluťoučký kůň", "reset text with diacritics")
+    ui.page("Konfigurace", "SIM karta 1")
+    check(d.text(ui.field("PIN:")) == "4711", "PIN of SIM 1")
+    check(ui.title() == UNTITLED, "a configuration read from the device is not modified: %r" % ui.title())
+
+
+# ---------------------------------------------------------------- 3. edit, then write to the device
+
+def write_config(ctx):
+    sim = ctx.sim()
+    before = sim.image()
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.page("Konfigurace", "SIM karta 1")
+    pin = ui.field("PIN:")
+    d.set_text(pin, "9876")
+    wait(lambda: ui.title() == MODIFIED, 5, "the title to gain *")
+    ui.sequence(lambda: ui.press(ui.tool(WRITE_TOOL)))
+    after = sim.image()
+    changed = [i for i in range(len(before)) if before[i] != after[i]]
+    check(changed and changed[-1] - changed[0] < 9, "only the PIN's bytes changed: %s" % changed)
+    check(dump_device(ctx, sim)["sim1_pin"] == "9876", "the device holds the PIN at its place")
+
+
+# ---------------------------------------------------------------- 4. online: state pages follow the device
+
+def online(ctx):
+    sim = ctx.sim(state={"clockOffset": -400 * 86400, "inputs": 0, "outputs": 0})
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.sequence(lambda: ui.press(ui.tool("Online")))
+    check(ui.status() == "online", "online")
+
+    ui.page("Stav", "GSM")
+    wait(lambda: d.text(ui.field("jméno operátora:")) == "T-Mobile CZ", 10, "the operator")
+    wait(lambda: d.value(ui.field("signál:")) == 20, 5, "signal 20")
+    sim.set(gsm={"operator": "O2 CZ", "signal": 7})
+    wait(lambda: d.text(ui.field("jméno operátora:")) == "O2 CZ", 10, "the new operator")
+    wait(lambda: d.value(ui.field("signál:")) == 7, 10, "the new signal")
+
+    ui.page("Stav", "Binární IO")
+    lst = ui.list_view("Binární vstupy/výstupy")
+    sim.set(inputs=0b101)
+    wait(lambda: [r[1] for r in d.table_cells(lst)][:3] == ["1", "0", "1"], 10, "inputs 1 and 3 high")
+    d.select_row(lst, 1)
+    d.select_row(lst, 3, add=True)
+    ui.sequence(lambda: ui.press(ui.button("Nastavit do log 1")))
+    check(sim.state()["outputs"] == 0b1010, "outputs 2 and 4 set: %s" % sim.state()["outputs"])
+    wait(lambda: [r[2] for r in d.table_cells(lst)][:4] == ["0", "1", "0", "1"], 10, "outputs shown")
+
+    ui.page("Stav", "Čas")
+    date = ui.field("datum:")
+    year_then = time.localtime(time.time() - 400 * 86400).tm_year
+    wait(lambda: str(year_then) in d.text(date), 10, "the device's date (%d)" % year_then)
+    ui.sequence(lambda: ui.press(ui.button("Synchronizovat s PC")))
+    check(abs(sim.state()["clockOffset"]) <= 5, "clock set to the PC's: offset %s" % sim.state()["clockOffset"])
+    wait(lambda: str(time.localtime().tm_year) in d.text(date), 10, "today's date")
+
+    ui.press(ui.tool("Offline"))
+    wait(lambda: ui.status() == "offline", 20, "offline")
+
+
+# ---------------------------------------------------------------- 5. SMS read and sent
+
+def sms(ctx):
+    sim = ctx.sim(state={"smsQueue": [{"time": "2026-11-30 08:15:00", "number": "+420603123456",
+                                       "text": "Přijď v 5, čeká tě řízek"}]})
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.sequence(lambda: ui.key("F5"))
+    check(sim.state()["smsQueue"] == [], "the SMS was taken from the device")
+    ui.page("Nástroje", "Přijaté (1)")
+    lst = ui.list_view("Přijaté")
+    rows = d.table_cells(lst)
+    check(len(rows) == 1 and rows[0][0] == "+420603123456" and rows[0][1] == "Přijď v 5, čeká tě řízek",
+          "received list: %s" % rows)
+
+    ui.page("Nástroje", "Nová SMS")
+    d.set_text(ui.field("přijemci:"), "+420777111222")
+    d.set_text(ui.field("Text SMS"), "Dobrý den, účet je zaplacen")
+    wait(lambda: d.find_all(ui.main, "27/1", "label"), 5, "the counter 27/1")
+    ui.sequence(lambda: ui.press(ui.button("Odeslat")))
+    sent = sim.state()["sent"]
+    check([(s["number"], s["text"]) for s in sent] == [("+420777111222", "Dobrý den, účet je zaplacen")],
+          "the device sent %s" % sent)
+    wait(lambda: "Odeslané (1)" in d.tree_rows(ui.tab("Nástroje")), 10, "one SMS in the sent list")
+
+
+# ---------------------------------------------------------------- 6. GPRS access point
+
+def gprs(ctx):
+    sim = ctx.sim("--apn", "internet.t-mobile.cz")
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.page("Nástroje", "Přístupový bod")
+    ui.sequence(lambda: ui.press(ui.button("Načíst")))
+    apn = ui.field("jméno APN:")
+    check(d.text(apn) == "internet.t-mobile.cz", "APN read: %r" % d.text(apn))
+    d.set_text(apn, "firma.apn.cz")
+    ui.sequence(lambda: ui.press(ui.button("Zapsat")))
+    check(sim.state()["gprs"]["apn"] == "firma.apn.cz", "APN written: %s" % sim.state()["gprs"])
+
+
+# ---------------------------------------------------------------- 7. a silent device
+
+def silent_device(ctx):
+    sim = ctx.sim("--silent", "0x28")
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.key("ctrl+r")
+    p.dialog(PROGRESS, 10)
+    box, texts = ui.box(60, PROGRESS)
+    check("Vypršel komunikační timeout. EC: 0028" in texts, "the error box: %s" % texts)
+    ui.answer(box, "OK")
+    box, texts = ui.box(10)
+    check("Došlo ke komunikační chybě. Opakovat komunikaci?" in texts, "the retry question: %s" % texts)
+    ui.answer(box, "Ne")
+    p.no_dialog(30)
+    # Still usable: the device answers everything else.
+    ui.sequence(lambda: ui.press(ui.tool("Online")))
+    check(ui.status() == "online", "online after the failure")
+    ui.page("Stav", "Výrobní štítek")
+    ui.press(ui.tool("Offline"))
+    wait(lambda: ui.status() == "offline", 20, "offline")
+
+
+# ---------------------------------------------------------------- 8. the save question on closing
+
+def close_question(ctx):
+    sim = ctx.sim()
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.page("Konfigurace", "SIM karta 1")
+    d.set_text(ui.field("PIN:"), "1111")
+    wait(lambda: ui.title() == MODIFIED, 5, "modified")
+    p.close_window()
+    box, texts = ui.box(10)
+    check("Konfigurace byla změněna, chcete změny uložit?" in texts, "the save question: %s" % texts)
+    ui.answer(box, "Storno")
+    time.sleep(0.5)
+    check(p.proc.poll() is None and d.showing(ui.main), "Storno keeps the window")
+    check(ui.title() == MODIFIED, "and the edit")
+    p.close_window()
+    box, texts = ui.box(10)
+    ui.answer(box, "Ne")
+    check(p.ended() == 0, "the program ends after No")
+
+
+# ---------------------------------------------------------------- 9. remote access over a modem
+
+def remote(ctx):
+    sim = ctx.sim("--modem", "--pin", "2468", "--ring-ms", "100", "--guard-ms", "200")
+    p = ctx.program(sim.port)
+    modems = os.path.join(p.data, "Modems")
+    os.makedirs(modems)
+    os.symlink(sim.port, os.path.join(modems, "Testmodem"))
+    ui = Ui(ctx, p)
+
+    ui.key("F10")
+    dlg = p.dialog("Nastavení komunikace")
+    ui.press(d.find(dlg, "vzdálený přístup", "radio button"))
+    tabs = d.find(dlg, role_name="page tab list")
+    ui.press(d.find(tabs, "Vzdálený přístup", "page tab"))
+    ui.press(ui.button("Přidat", dlg))
+    item = wait(lambda: [w for w in p.windows() if w not in (ui.main, dlg) and d.showing(w)], 10,
+                "the connection item dialog")[0]
+    d.set_text(d.find(item, "tel.číslo:", "text"), "603123456")
+    d.set_text(d.find(item, "PIN:", "text"), "2468")
+    ui.press(ui.button("Ok", item))
+    wait(lambda: not d.showing(item), 5, "the item dialog to close")
+    connections = d.find(dlg, "připojení:", pred=lambda a: d.role(a) != "label")
+    check("603123456" in [c.name for c in d.walk(connections)], "the new connection is listed")
+    modem_list = d.find(dlg, "modem:", pred=lambda a: d.role(a) != "label")
+    row = d.find(modem_list, "Testmodem")
+    ui.press(row)
+    ui.press(ui.button("Ok", dlg))
+    wait(lambda: not d.showing(dlg), 5, "the settings dialog to close")
+
+    ui.press(ui.tool("Online"))
+    rem = p.dialog("Vzdálený přístup")
+    pin = d.find(rem, "PIN:", "text")
+    if d.text(pin) != "2468":
+        d.set_text(pin, "2468")
+    connect = ui.button("Spojit", rem)
+    wait(lambda: connect.getState().contains(d.pyatspi.STATE_ENABLED), 5, "Spojit enabled")
+    ui.press(connect)
+    wait(lambda: ui.status() == "online", 40, "online over the modem")
+    p.no_dialog(30)
+    ui.sequence(lambda: ui.press(ui.tool("Offline")))
+    check(ui.status() == "offline", "offline")
+    p.close_window()
+    check(p.ended() == 0, "the program ends")
+    data = open(os.path.join(p.data, "Connection.dat"), "rb").read()
+    check(b"603123456" in data and b"2468" in data, "the connection is kept in Connection.dat")
+    modem = sim.stop()[0]["modem"]
+    check(modem["dialled"] == ["603123456"] and modem["connected"] == 1 and modem["hangups"] == 1,
+          "the modem called the number once and hung up: %s" % modem)
+
+
+# ---------------------------------------------------------------- 10. files written at the end
+
+def files_at_end(ctx):
+    sim = ctx.sim(state={"smsQueue": [{"time": "2026-12-01 10:00:00", "number": "+420601000111",
+                                       "text": "Zálohováno"}]})
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.sequence(lambda: ui.key("ctrl+r"))
+    ui.sequence(lambda: ui.key("F5"))
+    for name in ("SMS.dat", "Connection.dat"):
+        path = os.path.join(p.data, name)
+        if os.path.exists(path):
+            os.remove(path)
+    menu = d.find(ui.main, role_name="menu bar")
+    ui.press(d.find(menu, "Konfigurace", "menu item"))
+    ui.press(d.find(ui.main, "Konec", "menu item", timeout=5))
+    check(p.ended() == 0, "Konec ends the program")
+    for name in ("Profile.dat", "SMS.dat", "Connection.dat"):
+        check(os.path.exists(os.path.join(p.data, name)), "%s written" % name)
+    sms_dat = open(os.path.join(p.data, "SMS.dat"), "rb").read()
+    check("Zálohováno".encode("cp1250") in sms_dat, "the received SMS in SMS.dat")
+    version = struct.unpack_from("<I", open(os.path.join(p.data, "Profile.dat"), "rb").read())[0]
+    check(version == 3, "Profile.dat version 3")
+
+
+# ---------------------------------------------------------------- Qt's own dialogs in Czech
+
+def czech_dialogs(ctx):
+    sim = ctx.sim()
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.key("ctrl+o")
+    dlg = p.dialog(None, 10, "the open dialog")
+    d.find(dlg, "Hledat v:", "label")
+    ui.press(ui.button("Zrušit", dlg))
+    wait(lambda: not d.showing(dlg), 5, "the open dialog to close")
+    check(ui.title() == UNTITLED, "a cancelled open changes nothing")
+
+
+# ---------------------------------------------------------------- a received SMS survives a kill
+
+def sms_kept_on_kill(ctx):
+    sim = ctx.sim(state={"smsQueue": [{"time": "2026-12-02 06:30:00", "number": "+420602000333",
+                                       "text": "Výpadek proudu"}]})
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.press(ui.tool("Online"))
+    wait(lambda: sim.state()["smsQueue"] == [], 30, "the idle poll to take the SMS from the device")
+    wait(lambda: "Přijaté (1)" in d.tree_rows(ui.tab("Nástroje")), 10, "the SMS in the received list")
+    p.kill()
+    data = open(os.path.join(p.data, "SMS.dat"), "rb").read()
+    check("Výpadek proudu".encode("cp1250") in data, "SMS.dat holds the SMS the device no longer has")
+
+
+# ---------------------------------------------------------------- every control has a name
+
+# Roles of the controls a user acts on or reads a value from.
+NAMED_ROLES = {"push button", "toggle button", "check box", "radio button", "text", "password text", "spin button",
+               "combo box", "tree", "tree table", "table", "list", "list box", "page tab", "page tab list",
+               "progress bar", "slider", "date editor", "menu item", "tool bar"}
+
+
+def unnamed(root):
+    return ["%s in %r" % (d.role(a), root.name) for a in d.walk(root) if d.role(a) in NAMED_ROLES and not a.name]
+
+
+def names(ctx):
+    sim = ctx.sim()
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    missing = unnamed(ui.main)
+    for tab in ("Konfigurace", "Stav", "Nástroje"):
+        for node in d.tree_rows(ui.tab(tab)):
+            ui.page(tab, node)
+            missing += ["%s / %s: %s" % (tab, node, m) for m in unnamed(ui.main)]
+    ui.key("F10")
+    dlg = p.dialog("Nastavení komunikace")
+    tabs = d.find(dlg, role_name="page tab list")
+    for tab in ("Výběr přístupu", "Vzdálený přístup"):
+        ui.press(d.find(tabs, tab, "page tab"))
+        time.sleep(0.3)
+        missing += ["Nastavení komunikace / %s: %s" % (tab, m) for m in unnamed(dlg)]
+    ui.press(ui.button("Storno", dlg))
+    check(not missing, "controls without an accessible name:\n  " + "\n  ".join(sorted(set(missing))))
+    # A control that shows a value is read by it.
+    ui.page("Nástroje", "Nová SMS")
+    d.set_text(ui.field("Text SMS"), "x" * 161)
+    counter = d.find(ui.main, "1/2", "label")
+    check(counter.description == "délka SMS/počet SMS:", "the counter is described by its caption")
+
+
+SCENARIOS = {f.__name__: f for f in (startup, read_config, write_config, online, sms, gprs, silent_device,
+                                     close_question, remote, files_at_end, names,
+                                     czech_dialogs, sms_kept_on_kill)}
+
+if __name__ == "__main__":
+    d.run(SCENARIOS)

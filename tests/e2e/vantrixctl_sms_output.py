@@ -1,0 +1,45 @@
+"""vantrixctl sms-read acknowledges only the SMS it has written out: a full disk
+or a reader that went away stops it, and the rest stays on the device."""
+import json
+import subprocess
+import sys
+import tempfile
+
+from simproc import Sim, check
+
+CTL, SIM = sys.argv[1], sys.argv[2]
+
+QUEUE = [{"time": "2008-04-03 09:05:0%d" % i, "number": "60311122%d" % i, "text": "zpráva %d" % i}
+         for i in range(3)]
+
+
+def waiting(state):
+    return [m["text"] for m in state["smsQueue"]]
+
+
+with tempfile.TemporaryDirectory() as tmp:
+    # Every write fails: exit 74 with a message, nothing acknowledged.
+    with Sim(SIM, tmp, state={"smsQueue": QUEUE}) as sim:
+        with open("/dev/full", "w") as full:
+            r = subprocess.run([CTL, "--port", sim.port, "sms-read"], stdout=full, stderr=subprocess.PIPE,
+                               timeout=120)
+        err = r.stderr.decode()
+        check(r.returncode == 74, "sms-read >/dev/full: status %d, %s" % (r.returncode, err))
+        check("sms-read:" in err, "a message says why: %s" % err)
+        left = waiting(sim.stop())
+        check(left == ["zpráva 0", "zpráva 1", "zpráva 2"], "all three still on the device: %s" % left)
+
+    # The reader takes one line and goes away while the first acknowledge is
+    # on its way: the second SMS cannot be written, and neither it nor the
+    # third is acknowledged. The program is not killed by SIGPIPE.
+    with Sim(SIM, tmp, "--delay", "0x2A:1500", state={"smsQueue": QUEUE}) as sim:
+        p = subprocess.Popen([CTL, "--port", sim.port, "sms-read"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        first = json.loads(p.stdout.readline().decode())
+        p.stdout.close()
+        err = p.stderr.read().decode()
+        rc = p.wait(timeout=120)
+        check(first["text"] == "zpráva 0", "first line: %s" % first)
+        check(rc == 74, "closed pipe: status %d (a signal is negative), %s" % (rc, err))
+        left = waiting(sim.stop())
+        check(left == ["zpráva 1", "zpráva 2"], "the unwritten two stay on the device: %s" % left)
+print("ok")

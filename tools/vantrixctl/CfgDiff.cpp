@@ -1,0 +1,46 @@
+// cfg-diff: what differs between two configurations, compared on their dumps
+// so that the keys are the ones cfg-dump and cfg-load use.
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "app/FileIO.h"
+#include "config/VantrixCfg.h"
+#include "tools/vantrixctl/CfgCommands.h"
+#include "tools/vantrixctl/CfgJson.h"
+#include "tools/vantrixctl/ConsoleUI.h"
+
+int ReadCfgSource(const std::string& path, CfgImage& img) {
+    // JSON starts with a bracket, white space or a byte order mark; a .cfg
+    // with its version number, little-endian.
+    uint8_t first = '{';
+    if (path != "-") {
+        CInFile f(path);
+        if (!f.IsOpen() || !f.ReadExact(&first, 1)) {
+            std::fprintf(stderr, "%s: cannot be read\n", path.c_str());
+            return 66;
+        }
+    }
+    if (first != 0 && std::strchr("{[ \t\r\n\xEF", first)) return ReadCfgJson(path, img);
+    ConsoleUI ui;
+    CVantrixCfg doc(ui);
+    if (!doc.LoadFile(path)) return 66;
+    img = *doc.GetData();
+    return 0;
+}
+
+int CfgDiff(const CfgImage& a, const CfgImage& b, bool asJson) {
+    const auto la = CfgLeaves(CfgToJson(a));
+    const auto lb = CfgLeaves(CfgToJson(b));
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (size_t i = 0; i < la.size() && i < lb.size(); ++i) {
+        // Compared as text: -0.0 and 0.0 are different bytes.
+        if (la[i].second.dump() == lb[i].second.dump()) continue;
+        if (asJson)
+            out.push_back({{"key", la[i].first}, {"a", la[i].second}, {"b", lb[i].second}});
+        else
+            std::cout << la[i].first << ": " << la[i].second.dump() << " -> " << lb[i].second.dump() << '\n';
+    }
+    if (asJson) std::cout << out.dump() << '\n';
+    return CfgToJson(a).dump() == CfgToJson(b).dump() ? 0 : 1;
+}
