@@ -10,7 +10,7 @@ FUZZ_TARGETS ?=
 FUZZ_WORK ?= build/fuzz/work
 FUZZ_ALL := $(patsubst tests/fuzz/fuzz_%.cpp,%,$(wildcard tests/fuzz/fuzz_*.cpp))
 
-.PHONY: all run test build deps clean fuzz lint package
+.PHONY: all run test build deps clean fuzz lint package windows
 
 all: build
 
@@ -24,6 +24,11 @@ build: deps
 # asan, tsan, fuzz and default: build and CTest each, then a summary.
 test: deps
 	@scripts/ci.sh
+
+# vantrixctl.exe and melodyloader.exe for Windows (build/windows).
+windows: deps
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows
 
 run: build
 	@scripts/run.sh build/$(PRESET)

@@ -98,5 +98,8 @@ std::string FollowLinks(const std::string& path);
 
 bool FileExists(const std::string& path);
 
+// Removes a file; true when it is gone, also when there was none.
+bool RemoveFile(const std::string& path);
+
 // Writes all n bytes to a descriptor, going on after interruptions.
 bool WriteAllFd(int fd, const void* data, size_t n);

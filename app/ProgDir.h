@@ -8,11 +8,13 @@
 // program's files; the desktop program's Qt names give the same folder.
 inline constexpr const char* kDataFolder = "VantrixCtrlPnl";
 
-// The directory of the running program file, without a trailing slash.
+// The directory of the running program file (/proc/self/exe; on Windows
+// GetModuleFileNameW, in UTF-8), without a trailing slash.
 std::string GetExecutableDir();
 
 // $XDG_DATA_HOME (when it is an absolute path), else ~/.local/share, plus
-// kDataFolder: the user's data directory of the console programs.
+// kDataFolder: the user's data directory of the console programs. On Windows
+// %APPDATA% plus kDataFolder.
 std::string UserDataDir();
 
 // The program directory: the executable's when a directory Data stands beside

@@ -4,5 +4,5 @@
 #include <string>
 
 // "COM<n>" -> /dev/ttyS<n-1>; a name starting with '/' is a path; any other
-// name -> /dev/<name>.
+// name -> /dev/<name>. On Windows "COM<n>" -> \\.\COM<n>, others as given.
 std::string MapPortName(const std::string& name);

@@ -1,7 +1,7 @@
 // The byte transport under the link frames and the AT channel: a serial port
-// (termios) or the data channel of a modem call, with transfers of exactly n
-// bytes inside a total time limit that a cancel from another thread can end
-// early, and an optional traffic log.
+// (termios, or a Windows COM port) or the data channel of a modem call, with
+// transfers of exactly n bytes inside a total time limit that a cancel from
+// another thread can end early, and an optional traffic log.
 #pragma once
 
 #include <atomic>
@@ -65,6 +65,8 @@ private:
     bool TakeCancel();
     void Log(Dir dir, const uint8_t* buf, uint32_t n);
 
+    // On Windows the port and the log are C runtime descriptors of their
+    // handles, and the cancel is an event handle (HandleToLong).
     int m_fd = -1;
     bool m_ownsSettings = false;      // opened here (not attached): exclusivity to release
     std::atomic<int> m_cancelFd{-1};  // eventfd, read by Cancel() on any thread
@@ -74,6 +76,7 @@ private:
 };
 
 // The speed constant for a line speed in Bd (300..115200); 0 when unsupported.
+// On Windows the constant is the speed itself.
 uint32_t BaudConstant(uint32_t baud);
 // The line speed in Bd for a speed constant; 0 when unknown.
 uint32_t BaudFromConstant(uint32_t speed);

@@ -117,6 +117,9 @@ enum class ModemResult {
 // and protocol ("CONNECT 9600/V42").
 ModemResult ParseModemResult(std::string_view line);
 
+// A modem line upper-cased, without the blanks around it.
+std::string UpperTrimmed(std::string_view s);
+
 // The call state a result code gives a call that is being dialled; state 0
 // when it changes nothing. Failures give LINECALLSTATE_DISCONNECTED with the
 // disconnect mode as detail.
@@ -136,7 +139,10 @@ size_t BadDialChar(std::string_view number);
 
 // ---------------------------------------------------------------- session, line, manager
 
-class CModemService;  // the telephony service (TAPI.cpp)
+class CModemService;  // the telephony service (TAPI_posix.cpp)
+
+// Whether this platform has a modem driver for remote access at all.
+bool RemoteAccessAvailable();
 class CTAPIMng;
 
 class CTAPI {

@@ -10,7 +10,7 @@
 set -u
 cd "$(dirname "$0")/.."
 
-STAGES=${STAGES:-"asan tsan fuzz default"}
+STAGES=${STAGES:-"asan tsan fuzz default windows"}
 JOBS=${JOBS:-2}
 summary=""
 failed=0

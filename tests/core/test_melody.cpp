@@ -310,8 +310,9 @@ TEST(MelodyDownload, NeverPassesTheEndOfTheAddressRange) {
 
 TEST(MelodyConsole, PortNameLine) {
     auto read = [](const std::string& input, std::string* next = nullptr) {
-        std::string buf = input;
-        std::FILE* f = fmemopen(buf.data(), buf.size(), "r");
+        std::FILE* f = std::tmpfile();
+        std::fwrite(input.data(), 1, input.size(), f);
+        std::rewind(f);
         std::string name = ReadPortName(f);
         if (next) *next = ReadPortName(f);
         std::fclose(f);

@@ -27,6 +27,25 @@ TEST(TextCodec, UnmappableCharactersBecomeReplacements) {
               "ab");  // an invisible tag character leaves nothing behind
 }
 
+// Every upper byte: the five without a character (a code page table that
+// gives them C1 controls would let them through) and the round trip of all
+// the others, so that both realisations of the codec agree byte for byte.
+TEST(TextCodec, UpperHalfMatchesTheCodePage) {
+    const std::string undefined = "\x81\x83\x88\x90\x98";
+    for (unsigned b = 0x80; b <= 0xFF; ++b) {
+        std::string one(1, char(b));
+        std::string utf8 = cp1250::ToUtf8(one);
+        if (undefined.find(char(b)) != std::string::npos) {
+            EXPECT_EQ(utf8, "\xEF\xBF\xBD") << std::hex << b;
+            continue;
+        }
+        EXPECT_NE(utf8, "\xEF\xBF\xBD") << std::hex << b;
+        EXPECT_EQ(cp1250::FromUtf8(utf8), one) << std::hex << b;
+    }
+    EXPECT_EQ(cp1250::ToUtf8("\x80\x8A\xA0\xFF"), "\u20AC\u0160\u00A0\u02D9");
+    EXPECT_EQ(cp1250::FromUtf8("\xC2\x81"), "?") << "U+0081 is no Windows-1250 character";
+}
+
 TEST(Strings, TextsAndFilters) {
     EXPECT_STREQ(LoadStr(IDS_RESULT_BASE + 3), "Vypršel komunikační timeout.");
     EXPECT_STREQ(LoadStr(999), "");

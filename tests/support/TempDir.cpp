@@ -5,11 +5,24 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "vantrix-test-XXXXXX").string();
-    char* p = mkdtemp(tmpl.data());
-    m_path = p ? p : tmpl;
+    // A fresh name that nobody else holds: create_directory fails on an existing one.
+    std::random_device rd;
+    const auto base = std::filesystem::temp_directory_path();
+    for (int i = 0; i < 100; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "vantrix-test-%08x", unsigned(rd()));
+        std::error_code ec;
+        if (std::filesystem::create_directory(base / name, ec)) {
+            std::filesystem::permissions(base / name, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::replace, ec);
+            m_path = (base / name).string();
+            return;
+        }
+    }
+    m_path = (base / "vantrix-test").string();
 }
 
 TempDir::~TempDir() {

@@ -2,11 +2,7 @@
 // thread of its own turns the stop signals and the seconds into messages.
 #include "tools/vantrixctl/Monitor.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <atomic>
-#include <ctime>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -23,14 +19,6 @@ using json = nlohmann::ordered_json;
 // a lost line.
 constexpr int kCheckSeconds = 10;
 
-sigset_t StopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
-}
-
 // False when the line could not be written out.
 bool Print(const json& line) {
     std::cout << line.dump() << std::endl;
@@ -44,11 +32,6 @@ long Minute(const SysTime& t) {
 }
 
 }  // namespace
-
-void BlockStopSignals() {
-    sigset_t set = StopSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
 
 int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<json()>& state,
             const std::function<json(const CSMS&)>& sms) {
@@ -85,10 +68,8 @@ int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<json()>& state,
     };
     auto flags = std::make_shared<Flags>();
     std::thread signals([&ui, flags] {
-        const sigset_t set = StopSignals();
-        const timespec second{1, 0};
         while (!flags->done.load()) {
-            if (sigtimedwait(&set, nullptr, &second) > 0) {
+            if (WaitForStopSignal()) {
                 ui.Post([flags] { flags->stop = true; });
                 return;
             }

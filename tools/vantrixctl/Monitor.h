@@ -13,6 +13,9 @@ class ConsoleUI;
 // SIGINT and SIGTERM are taken by the monitor's own thread; this must run
 // before any other thread starts.
 void BlockStopSignals();
+// Waits up to a second for SIGINT or SIGTERM (on Windows Ctrl+C, Ctrl+Break
+// or the console closing); true when one came.
+bool WaitForStopSignal();
 
 // Goes online and prints until SIGINT or SIGTERM (an orderly disconnect,
 // then 0) or until the line is lost (its result code). `state` and `sms` give

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <vector>
@@ -31,6 +32,7 @@ using json = nlohmann::ordered_json;
 // Exit statuses (sysexits.h); a failed request exits with its result code.
 constexpr int kExitUsage = 64;
 constexpr int kExitNoInput = 66;
+constexpr int kExitUnavailable = 69;
 constexpr int kExitSoftware = 70;
 constexpr int kExitCantCreate = 73;
 constexpr int kExitIoErr = 74;
@@ -83,16 +85,15 @@ bool ParseByte(const std::string& text, uint8_t& out) {
 
 bool ParseTime(const std::string& text, SysTime& t) {
     struct tm tm = {};
-    const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &tm);
-    if (!end || *end || tm.tm_year + 1900 < 2000 || tm.tm_year + 1900 > 2255) return false;
-    // strptime takes 31 for any month and leap seconds: only a time that
-    // comes back unchanged from the calendar exists.
-    struct tm back = tm;
-    time_t secs = timegm(&back);
-    struct tm check = {};
-    if (tm.tm_sec > 59 || !gmtime_r(&secs, &check) || check.tm_mday != tm.tm_mday || check.tm_mon != tm.tm_mon ||
-        check.tm_year != tm.tm_year)
-        return false;
+    std::istringstream in(text);
+    in >> std::get_time(&tm, "%Y-%m-%dT%H:%M:%S");
+    if (in.fail() || in.peek() != EOF || tm.tm_year + 1900 < 2000 || tm.tm_year + 1900 > 2255) return false;
+    // The parse takes 31 for any month and leap seconds: only a time that
+    // exists in the calendar is taken.
+    static constexpr int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int year = tm.tm_year + 1900;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (tm.tm_sec > 59 || tm.tm_mday > kMonthDays[tm.tm_mon] + (tm.tm_mon == 1 && leap ? 1 : 0)) return false;
     t.wYear = uint16_t(tm.tm_year + 1900);
     t.wMonth = uint16_t(tm.tm_mon + 1);
     t.wDay = uint16_t(tm.tm_mday);
@@ -223,6 +224,10 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         if (Ansi(o.pin).size() > size_t(CONNECT_PIN_LEN)) {
             std::fprintf(stderr, "--pin: at most %d characters\n", CONNECT_PIN_LEN);
             return kExitUsage;
+        }
+        if (!RemoteAccessAvailable()) {
+            std::fprintf(stderr, "--remote: remote access is not available on this platform\n");
+            return kExitUnavailable;
         }
     }
     uint8_t mask = 0, levels = 0;
@@ -453,8 +458,13 @@ std::string UnknownSubcommand(const CLI::App& app, int argc, char** argv) {
 int main(int argc, char** argv) {
     // A reader that went away shows as a write error, handled where it
     // happens, not as a death half way through a reading.
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     CLI::App app{"vantrixctl - configuration, state, SMS and GPRS of a Vantrix gateway"};
+    // The same command line everywhere: on Windows a path such as /tmp/x.cfg
+    // would otherwise be taken for an option.
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("vantrixctl ") + VANTRIX_VERSION);
     app.footer(FilesFooter());

@@ -46,14 +46,6 @@ private:
     iconv_t m_cd;
 };
 
-size_t Utf8SequenceLength(std::string_view s) {
-    unsigned char c = static_cast<unsigned char>(s[0]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
-    size_t i = 1;
-    while (i < n && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
-    return i;
-}
-
 }  // namespace
 
 std::string ToUtf8(std::string_view ansi) {

@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 
 #include "app/FileIO.h"
 #include "app/LocalTime.h"
@@ -231,23 +230,4 @@ void CSerCom::CloseLog() {
     if (m_logFd >= 0) ::close(m_logFd);
     m_logFd = -1;
     m_writeHeaderDue = m_readHeaderDue = false;
-}
-
-void CSerCom::Log(Dir dir, const uint8_t* buf, uint32_t n) {
-    if (m_logFd < 0) return;
-    std::string text;
-    text.reserve(size_t(n) * 3 + 16);
-    char part[24];
-    bool& headerDue = dir == Dir::Read ? m_readHeaderDue : m_writeHeaderDue;
-    if (headerDue) {
-        headerDue = false;
-        std::snprintf(part, sizeof part, "\n%c (%08X): ", dir == Dir::Read ? 'R' : 'W', GetTickCount());
-        text += part;
-    }
-    for (uint32_t i = 0; i < n; ++i) {
-        std::snprintf(part, sizeof part, "%02X ", buf[i]);
-        text += part;
-    }
-    (dir == Dir::Read ? m_writeHeaderDue : m_readHeaderDue) = true;
-    WriteAllFd(m_logFd, text.data(), text.size());
 }

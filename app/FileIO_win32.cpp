@@ -1,0 +1,106 @@
+// The program's own files on Windows: wide-character paths, binary mode, and
+// the save through a temporary file that MoveFileExW puts over the target.
+// FileIO.cpp is the POSIX realisation of the same header.
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "app/FileIO.h"
+#include "app/WinPath_win32.h"
+
+namespace {
+
+// Tries of a fresh temporary name before the save gives up.
+constexpr int kTempTries = 100;
+
+}  // namespace
+
+bool CInFile::Open(const std::string& path) {
+    Close();
+    m_f = _wfopen(WidePath(path).c_str(), L"rb");
+    m_openErrno = m_f ? 0 : errno;
+    return m_f != nullptr;
+}
+
+void CInFile::Close() {
+    if (m_f) std::fclose(m_f);
+    m_f = nullptr;
+}
+
+size_t CInFile::Read(void* buf, size_t n) {
+    if (!m_f || n == 0) return 0;
+    return std::fread(buf, 1, n, m_f);
+}
+
+bool CInFile::Failed() const { return m_f && std::ferror(m_f); }
+
+// The mode has no meaning here: the target gets the folder's access rights.
+CAtomicFile::CAtomicFile(std::string path, mode_t mode) : m_path(std::move(path)), m_mode(mode) {}
+
+CAtomicFile::~CAtomicFile() {
+    if (m_fd >= 0) {
+        _close(m_fd);
+        _wunlink(WidePath(m_tmp).c_str());
+    }
+}
+
+// Windows programs meet no symbolic links among their own files: the path is
+// the file.
+std::string FollowLinks(const std::string& path) { return path; }
+
+bool CAtomicFile::Create() {
+    m_target = FollowLinks(m_path);
+    const std::string stem = m_target + "." + std::to_string(GetCurrentProcessId()) + ".";
+    for (int i = 0; i < kTempTries && m_fd < 0; ++i) {
+        m_tmp = stem + std::to_string(GetTickCount64() % 100000 + ULONGLONG(i)) + ".tmp";
+        m_fd = _wopen(WidePath(m_tmp).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (m_fd < 0 && errno != EEXIST) break;
+    }
+    m_ok = m_fd >= 0;
+    return m_ok;
+}
+
+bool WriteAllFd(int fd, const void* data, size_t n) {
+    auto p = static_cast<const char*>(data);
+    while (n > 0) {
+        unsigned part = unsigned(n > INT_MAX ? INT_MAX : n);
+        int w = _write(fd, p, part);
+        if (w <= 0) return false;
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+bool CAtomicFile::Write(const void* data, size_t n) {
+    if (m_fd < 0 || !m_ok) return false;
+    return m_ok = WriteAllFd(m_fd, data, n);
+}
+
+bool CAtomicFile::Commit() {
+    if (m_fd < 0) return false;
+    bool ok = m_ok && _commit(m_fd) == 0;
+    ok = (_close(m_fd) == 0) && ok;
+    m_fd = -1;
+    const std::wstring tmp = WidePath(m_tmp);
+    if (ok)
+        ok = MoveFileExW(tmp.c_str(), WidePath(m_target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) _wunlink(tmp.c_str());
+    return ok;
+}
+
+bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t mode) {
+    CAtomicFile f(path, mode);
+    return f.Create() && f.Write(data, n) && f.Commit();
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool RemoveFile(const std::string& path) { return _wunlink(WidePath(path).c_str()) == 0 || errno == ENOENT; }

@@ -1,0 +1,151 @@
+// The serial line of melodyloader on Windows: a COM port with overlapped
+// reads and writes, each waited for with its own time limit.
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+
+#include "app/WinPath_win32.h"
+#include "comm/Frame.h"
+#include "comm/PortName.h"
+#include "melodyloader/MelodyPort.h"
+
+namespace melody {
+
+namespace {
+
+// A reply that never ends is not waited for without end: after this many
+// bytes without a whole frame the read counts as a bad frame.
+constexpr size_t kMaxBytesPerFrame = 65536;
+constexpr DWORD kQueueSize = 4096;
+
+// One overlapped transfer of up to n bytes within ms: the count moved, or -1
+// when the line failed. A read that gets nothing in time moves 0 bytes
+// (Windows reports that as success, Wine as ERROR_TIMEOUT).
+long Transfer(HANDLE h, bool reading, uint8_t* buf, DWORD n, DWORD ms) {
+    HANDLE ev = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!ev) return -1;
+    OVERLAPPED ov = {};
+    ov.hEvent = ev;
+    DWORD got = 0;
+    BOOL ok = reading ? ReadFile(h, buf, n, &got, &ov) : WriteFile(h, buf, n, &got, &ov);
+    DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    if (!ok && error == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(ev, ms) != WAIT_OBJECT_0) {
+            CancelIo(h);
+            // Until the driver lets go of `ov` and the buffer.
+            GetOverlappedResult(h, &ov, &got, TRUE);
+            CloseHandle(ev);
+            return 0;
+        }
+        ok = GetOverlappedResult(h, &ov, &got, FALSE);
+        error = ok ? ERROR_SUCCESS : GetLastError();
+    }
+    CloseHandle(ev);
+    if (ok) return long(got);
+    return reading && error == ERROR_TIMEOUT ? 0 : -1;
+}
+
+}  // namespace
+
+CMelodyPort::~CMelodyPort() { Close(); }
+
+bool CMelodyPort::Open(const std::string& name) {
+    Close();
+    HANDLE h = CreateFileW(WidePath(MapPortName(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    SetupComm(h, kQueueSize, kQueueSize);
+    DCB dcb = {};
+    dcb.DCBlength = sizeof dcb;
+    COMMTIMEOUTS to = {};  // no driver time-outs: the waits below are the limits
+    bool ok = GetCommState(h, &dcb);
+    if (ok) {
+        dcb.BaudRate = CBR_57600;
+        dcb.ByteSize = 8;
+        dcb.Parity = NOPARITY;
+        dcb.StopBits = ONESTOPBIT;
+        dcb.fBinary = TRUE;
+        dcb.fParity = FALSE;
+        dcb.fOutxCtsFlow = FALSE;
+        dcb.fOutxDsrFlow = FALSE;
+        dcb.fDsrSensitivity = FALSE;
+        dcb.fDtrControl = DTR_CONTROL_DISABLE;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        dcb.fOutX = dcb.fInX = FALSE;
+        dcb.fNull = FALSE;
+        dcb.fAbortOnError = FALSE;
+        ok = SetCommState(h, &dcb) && SetCommTimeouts(h, &to);
+    }
+    if (!ok) {
+        CloseHandle(h);
+        return false;
+    }
+    PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    m_fd = int(HandleToLong(h));
+    m_rxPos = m_rxLen = 0;
+    return true;
+}
+
+void CMelodyPort::Close() {
+    if (m_fd < 0) return;
+    CloseHandle(LongToHandle(m_fd));
+    m_fd = -1;
+    m_rxPos = m_rxLen = 0;
+}
+
+bool CMelodyPort::Send(const uint8_t* payload, size_t n) {
+    if (m_fd < 0 || n > kMaxRequestLen) return false;
+    uint8_t line[frame::MaxEncodedSize(kMaxRequestLen)];
+    static_assert(sizeof line <= kMaxFrameLen);
+    size_t len = frame::Encode(payload, n, line);
+    const ULONGLONG deadline = GetTickCount64() + kWriteTimeoutMs;
+    size_t done = 0;
+    while (done < len) {
+        ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return false;
+        long w = Transfer(LongToHandle(m_fd), false, line + done, DWORD(len - done), DWORD(deadline - now));
+        if (w <= 0) return false;
+        done += size_t(w);
+    }
+    return true;
+}
+
+int CMelodyPort::NextByte(uint8_t& b, Clock::time_point deadline) {
+    if (m_rxPos == m_rxLen) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return 0;
+        // One byte per read: with no driver time-outs a longer read would
+        // wait for all of its bytes.
+        long r = Transfer(LongToHandle(m_fd), true, m_rx, 1, DWORD(left));
+        if (r < 0) return -1;
+        if (r == 0) return 0;
+        m_rxPos = 0;
+        m_rxLen = size_t(r);
+    }
+    b = m_rx[m_rxPos++];
+    return 1;
+}
+
+IMelodyLink::Rx CMelodyPort::Receive(uint8_t* buf, size_t capacity, size_t& len) {
+    len = 0;
+    if (m_fd < 0) return kIoError;
+    frame::CFrameReceiver rx(buf, capacity, frame::CFrameReceiver::Unescape::Xor, 2);
+    // The time-out bounds the whole read: stray bytes now and then do not
+    // keep it going.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_readTimeoutMs);
+    for (size_t count = 0; count < kMaxBytesPerFrame; ++count) {
+        uint8_t b;
+        int r = NextByte(b, deadline);
+        if (r == 0) return kTimeout;
+        if (r < 0) return kIoError;
+        switch (rx.Feed(b)) {
+        case frame::CFrameReceiver::kMore: break;
+        case frame::CFrameReceiver::kGood: len = rx.PayloadLen(); return kFrame;
+        case frame::CFrameReceiver::kBadChecksum: return kBadFrame;
+        }
+    }
+    return kBadFrame;
+}
+
+}  // namespace melody
