@@ -85,7 +85,14 @@ private:
                 continue;
             }
             char buf[256];
-            ssize_t n = ::read(fd, buf, sizeof buf);
+            ssize_t n;
+            {
+                // Under the lock: the test may close the master meanwhile,
+                // and its number may then belong to another descriptor.
+                std::lock_guard lock(m_mutex);
+                if (m_master != fd) continue;
+                n = ::read(fd, buf, sizeof buf);
+            }
             if (n <= 0) continue;
             std::string answer;
             Script script;
