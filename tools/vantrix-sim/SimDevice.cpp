@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <stdexcept>
 
 #include "app/Bytes.h"
@@ -30,6 +31,8 @@ constexpr size_t kMaxAtLine = 512;
 // The acknowledge for malformed requests and unknown commands.
 constexpr uint8_t kAckBad = 2;
 constexpr size_t kMaxSmsText = 160;
+// How long after a reply its duplicate follows.
+constexpr int64_t kDupAfterMs = 30;
 
 // "2.05" -> 2, 5.
 bool ParseVersion(const std::string& s, uint32_t& major, uint32_t& minor) {
@@ -172,10 +175,27 @@ void CSimDevice::ResetParser() {
 void CSimDevice::LineClosed(ISimLine&) {
     ResetParser();
     m_delayed.clear();
+    m_held.clear();
+    m_busyUntilMs = 0;
+}
+
+void CSimDevice::Release() { m_release = true; }
+
+int64_t CSimDevice::NextDueMs() const {
+    if (m_release) return 0;
+    int64_t due = -1;
+    for (const auto& d : m_delayed)
+        if (due < 0 || d.dueMs < due) due = d.dueMs;
+    return due;
 }
 
 void CSimDevice::Idle(ISimLine& out) {
     const int64_t now = SteadyMs();
+    if (m_release) {
+        m_release = false;
+        for (const auto& reply : m_held) SendReply(reply, out);
+        m_held.clear();
+    }
     for (auto it = m_delayed.begin(); it != m_delayed.end();) {
         if (it->dueMs > now) {
             ++it;
@@ -257,6 +277,8 @@ void CSimDevice::HandleFrame(const uint8_t* p, size_t n, ISimLine& out) {
     uint8_t cmd = p[kCmdByte];
     bool melody = p[2] == 0x00 && p[3] == 0x00;  // the melody downloader's header
     ++m_stats.totalFrames;
+    ++m_received;
+    if (m_stats.commands.size() < 100000) m_stats.commands.push_back(cmd);
     if (melody) {
         ++m_stats.melodyFrames;
     } else {
@@ -278,16 +300,76 @@ void CSimDevice::HandleFrame(const uint8_t* p, size_t n, ISimLine& out) {
     if (refused != m_opt.refuse.end()) {
         reply = Reply(cmd, refused->second);
     } else {
+        reply = Answer(p, n);
+        auto extra = m_opt.replyExtra.find(cmd);
+        if (extra != m_opt.replyExtra.end()) reply.resize(reply.size() + extra->second, 0x5A);
         auto delay = m_opt.delayMs.find(cmd);
         if (delay != m_opt.delayMs.end()) {
             // Held in the device, not in the server, so that the tests can look
             // at the device while the reply is still on its way.
-            m_delayed.push_back({SteadyMs() + int64_t(delay->second), WithHead(Answer(p, n))});
+            m_delayed.push_back({SteadyMs() + int64_t(delay->second), WithHead(std::move(reply))});
             return;
         }
-        reply = Answer(p, n);
     }
-    SendReply(WithHead(std::move(reply)), out);
+    Deliver(WithHead(std::move(reply)), p, n, out);
+}
+
+uint32_t CSimDevice::PastTimeoutMs(const uint8_t* p, size_t n) {
+    const uint8_t cmd = p[kCmdByte];
+    CmdTiming t = TimingFor(cmd);
+    if (cmd == CMD_WRITE_CFG && n >= kCfgDataByte) t = CfgWriteTiming(bytes::GetBE16(p + kCfgLengthByte));
+    if (cmd == CMD_LINK_CTL && n > kHeaderLen && p[kHeaderLen] == 0) t = kLinkCloseTiming;
+    return t.readMs + 300;
+}
+
+void CSimDevice::Deliver(std::vector<uint8_t> reply, const uint8_t* p, size_t n, ISimLine& out) {
+    std::optional<FrameFaultSpec> fault;
+    auto planned = m_opt.frameFaults.find(m_received);
+    if (planned != m_opt.frameFaults.end()) {
+        fault = planned->second;
+    } else {
+        auto chance = [this](double rate) {
+            return rate > 0 && std::uniform_real_distribution<double>(0, 1)(m_rng) < rate;
+        };
+        if (chance(m_opt.lateRate))
+            fault = FrameFaultSpec{FrameFault::Late, 0};
+        else if (chance(m_opt.dupRate))
+            fault = FrameFaultSpec{FrameFault::Dup, 0};
+        else if (chance(m_opt.shortRate))
+            fault = FrameFaultSpec{FrameFault::Short, 0};
+    }
+    const int64_t now = SteadyMs();
+    int64_t due = m_busyUntilMs > now ? m_busyUntilMs : 0;
+    if (m_opt.replyMs) due = std::max(due, now + int64_t(m_opt.replyMs));
+    if (fault) {
+        switch (fault->kind) {
+        case FrameFault::Drop: ++m_stats.dropped; return;
+        case FrameFault::Late:
+            ++m_stats.late;
+            due = std::max(due, now) + (fault->lateMs ? fault->lateMs : PastTimeoutMs(p, n));
+            m_busyUntilMs = due;
+            break;
+        case FrameFault::Short:
+            ++m_stats.shortened;
+            if (reply.size() > kReplyAck) reply.resize(kReplyAck);
+            break;
+        case FrameFault::Dup:
+            // The copy comes a moment later, when the PC may already wait
+            // for the answer to its next request.
+            ++m_stats.duplicated;
+            m_delayed.push_back({std::max(due, now) + kDupAfterMs, reply});
+            break;
+        case FrameFault::Hold:
+            ++m_stats.held;
+            m_held.push_back(std::move(reply));
+            if (m_onHold) m_onHold(m_received, p[kCmdByte]);
+            return;
+        }
+    }
+    if (due)
+        m_delayed.push_back({due, std::move(reply)});
+    else
+        SendReply(reply, out);
 }
 
 std::vector<uint8_t> CSimDevice::WithHead(std::vector<uint8_t> reply) const {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -23,6 +24,21 @@
 #include "tools/vantrix-sim/MelodyServer.h"
 #endif
 
+// What becomes of the reply to one request frame, for tests that put a
+// fault at every step of an operation.
+enum class FrameFault {
+    Drop,   // not sent
+    Late,   // sent lateMs later (0: just past the PC's time-out for it); the
+            // replies after it wait behind it, as a busy device's do
+    Short,  // cut to the header and the acknowledge byte
+    Dup,    // sent twice, the copy 30 ms after it
+    Hold,   // kept back until Release(); the hold listener hears of it
+};
+struct FrameFaultSpec {
+    FrameFault kind = FrameFault::Drop;
+    uint32_t lateMs = 0;
+};
+
 struct SimOptions {
     int layout = 2;          // layout id reported at 0x20 (1 and 2 have an image)
     uint32_t speed = 57600;  // line speed while no link is open
@@ -34,6 +50,14 @@ struct SimOptions {
     bool smsFail = false;    // ... and then "failed" instead of "sent"
     double dropRate = 0;     // share of reply frames not sent
     double corruptRate = 0;  // share of reply frames sent with a bad checksum
+    double lateRate = 0;     // share of replies sent just past the PC's time-out (FrameFault::Late)
+    double dupRate = 0;      // share of replies sent twice
+    double shortRate = 0;    // share of replies cut to four bytes
+    // Faults by the number of the request frame (from 1, every good request
+    // frame of the run counted, the faulted ones too).
+    std::map<long, FrameFaultSpec> frameFaults;
+    std::map<uint8_t, size_t> replyExtra;  // command -> bytes a device appends to its replies
+    uint32_t replyMs = 0;                  // every reply comes this long after its request, in order
     uint32_t seed = 1;
     std::set<uint8_t> silent;             // commands that get no answer
     std::map<uint8_t, uint8_t> refuse;    // command -> acknowledge code
@@ -69,13 +93,15 @@ struct SimOptions {
 
 // What the tests can look at.
 struct SimStats {
-    std::map<uint8_t, int> frames;                        // good request frames per command
-    std::map<uint8_t, std::vector<uint8_t>> lastRequest;  // payload of the latest one per command
-    long totalFrames = 0;                                 // good request frames of any kind
-    uint64_t bytesIn = 0;                                 // bytes taken at the listening speed
-    uint64_t bytesIgnored = 0;                            // bytes that came at another speed
-    int badFrames = 0;                                    // checksum errors, foreign or oversized frames
-    int replies = 0;                                      // reply frames sent whole
+    std::map<uint8_t, int> frames;                          // good request frames per command
+    std::map<uint8_t, std::vector<uint8_t>> lastRequest;    // payload of the latest one per command
+    long totalFrames = 0;                                   // good request frames of any kind
+    std::vector<uint8_t> commands;                          // their command codes in order (the first 100000)
+    int late = 0, duplicated = 0, shortened = 0, held = 0;  // faults applied
+    uint64_t bytesIn = 0;                                   // bytes taken at the listening speed
+    uint64_t bytesIgnored = 0;                              // bytes that came at another speed
+    int badFrames = 0;                                      // checksum errors, foreign or oversized frames
+    int replies = 0;                                        // reply frames sent whole
     int dropped = 0;
     int corrupted = 0;
     int melodyFrames = 0;
@@ -91,6 +117,7 @@ public:
     void Receive(const uint8_t* p, size_t n, uint32_t baud, ISimLine& out) override;
     void LineClosed(ISimLine&) override;
     void Idle(ISimLine& out) override;
+    int64_t NextDueMs() const override;
 
     // The speed the device listens at: 57600 while a local link is open,
     // else the configured speed.
@@ -117,6 +144,14 @@ public:
     // Melody requests (80 xx 00 00) go here.
     CMelodyServer& Melody() { return m_melody; }
 #endif
+
+    // Called, on the server thread under the lock, when a reply is held
+    // back (FrameFault::Hold): the frame's number and command.
+    void SetHoldListener(std::function<void(long frame, uint8_t cmd)> fn) { m_onHold = std::move(fn); }
+    // Sends the replies held back, at the next turn.
+    void Release();
+    // Request frames received so far (the numbers of FrameFault).
+    long Received() const { return m_received; }
 
     SimOptions& Options() { return m_opt; }
     const SimOptions& Options() const { return m_opt; }
@@ -163,6 +198,10 @@ private:
     void HandleFrame(const uint8_t* p, size_t n, ISimLine& out);
     std::vector<uint8_t> Answer(const uint8_t* p, size_t n);
     void SendReply(const std::vector<uint8_t>& payload, ISimLine& out);
+    // The reply to request frame `number` with the faults that fall on it.
+    void Deliver(std::vector<uint8_t> reply, const uint8_t* request, size_t n, ISimLine& out);
+    // How late FrameFault::Late makes the reply to this request by default.
+    static uint32_t PastTimeoutMs(const uint8_t* request, size_t n);
     // The reply with the head bytes of the options, when they are set.
     std::vector<uint8_t> WithHead(std::vector<uint8_t> reply) const;
     void HandleAt(ISimLine& out);
@@ -190,7 +229,12 @@ private:
         int64_t dueMs;
         std::vector<uint8_t> payload;
     };
-    std::deque<Delayed> m_delayed;  // replies held back by delayMs
+    std::deque<Delayed> m_delayed;             // replies held back by delayMs and late faults
+    int64_t m_busyUntilMs = 0;                 // a late reply keeps the ones after it back till then
+    std::vector<std::vector<uint8_t>> m_held;  // FrameFault::Hold
+    bool m_release = false;
+    long m_received = 0;  // request frames, for the frame faults; not reset with the stats
+    std::function<void(long, uint8_t)> m_onHold;
 
     Mode m_mode = Mode::Idle;
     uint8_t m_frameBuf[512];

@@ -202,9 +202,16 @@ void CSimModem::DataBytes(const uint8_t* p, size_t n, ISimLine& out) {
     m_lastDataMs = now;
 }
 
+int64_t CSimModem::NextDueMs() const {
+    std::lock_guard lock(m_mutex);
+    return m_mode == Mode::Data || m_mode == Mode::OnlineCommand ? m_device.NextDueMs() : -1;
+}
+
 void CSimModem::Idle(ISimLine& out) {
     std::lock_guard lock(m_mutex);
     const int64_t now = SteadyMs();
+    // The device's late replies go through the call like its others.
+    if (m_mode == Mode::Data || m_mode == Mode::OnlineCommand) m_device.Idle(out);
     if (!m_late.empty() && now >= m_lateDue) {
         out.Send(reinterpret_cast<const uint8_t*>(m_late.data()), m_late.size());
         m_late.clear();

@@ -44,6 +44,7 @@ public:
     void Receive(const uint8_t* p, size_t n, uint32_t baud, ISimLine& out) override;
     void LineClosed(ISimLine& out) override;
     void Idle(ISimLine& out) override;
+    int64_t NextDueMs() const override;
 
     // Thread-safe.
     SimModemStats Stats() const;

@@ -25,4 +25,7 @@ public:
     // Called on every turn of the server loop (at least every 50 ms), for
     // stages that act on time.
     virtual void Idle(ISimLine&) {}
+    // The steady-clock time (SteadyMs) at which the stage next wants a turn,
+    // sooner than the loop would give one; -1 when none.
+    virtual int64_t NextDueMs() const { return -1; }
 };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/FileIO.h"
+#include "app/LocalTime.h"
 #include "comm/SerCom.h"
 
 namespace {
@@ -104,11 +105,16 @@ void CVantrixSim::Serve() {
 
         int64_t now = NowUs();
         int timeout = kTurnMs;
+        {
+            std::lock_guard lock(m_mutex);
+            const int64_t due = m_front->NextDueMs();
+            if (due >= 0) timeout = int(std::clamp<int64_t>(due - SteadyMs(), 0, kTurnMs));
+        }
         bool writeNow = false;
         if (!m_outDue.empty()) {
             int64_t wait = m_outDue.front() - now;
             writeNow = wait <= 0;
-            if (!writeNow) timeout = int(std::min<int64_t>(kTurnMs, (wait + 999) / 1000));
+            if (!writeNow) timeout = int(std::min<int64_t>(timeout, (wait + 999) / 1000));
         }
         struct pollfd fds[2] = {
             {m_master, short(POLLIN | (writeNow ? POLLOUT : 0)), 0},
@@ -272,6 +278,16 @@ uint32_t CVantrixSim::ListenSpeed() const {
 bool CVantrixSim::LinkOpen() const {
     std::lock_guard lock(m_mutex);
     return m_device.LinkOpen();
+}
+
+void CVantrixSim::Release() {
+    std::lock_guard lock(m_mutex);
+    m_device.Release();
+}
+
+void CVantrixSim::SetHoldListener(std::function<void(long, uint8_t)> fn) {
+    std::lock_guard lock(m_mutex);
+    m_device.SetHoldListener(std::move(fn));
 }
 
 void CVantrixSim::UpdateOptions(const std::function<void(Options&)>& change) {

@@ -44,6 +44,11 @@ public:
     void ResetStats();
     uint32_t ListenSpeed() const;
     bool LinkOpen() const;
+    // Sends the replies held back by FrameFault::Hold.
+    void Release();
+    // Hears of every reply held back; set before Start. Called on the
+    // server thread under the lock: it must not call back into the simulator.
+    void SetHoldListener(std::function<void(long frame, uint8_t cmd)> fn);
     // Changes options while running (faults, PIN, echo, ...).
     void UpdateOptions(const std::function<void(Options&)>& change);
 

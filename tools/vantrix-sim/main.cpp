@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +42,37 @@ bool ParseCmd(std::string s, uint8_t& cmd) {
         if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
     cmd = uint8_t(std::stoul(s, nullptr, 16));
     return true;
+}
+
+// "K:drop", "K:late", "K:late:MS", "K:short", "K:dup", "K:hold".
+bool ParseFrameFault(const std::string& s, long& frame, FrameFaultSpec& spec) {
+    static const std::map<std::string, FrameFault> kinds = {{"drop", FrameFault::Drop},
+                                                            {"late", FrameFault::Late},
+                                                            {"short", FrameFault::Short},
+                                                            {"dup", FrameFault::Dup},
+                                                            {"hold", FrameFault::Hold}};
+    const size_t colon = s.find(':');
+    if (colon == std::string::npos) return false;
+    std::string kind = s.substr(colon + 1);
+    std::string ms;
+    if (const size_t second = kind.find(':'); second != std::string::npos) {
+        ms = kind.substr(second + 1);
+        kind = kind.substr(0, second);
+    }
+    auto it = kinds.find(kind);
+    try {
+        size_t used = 0;
+        frame = std::stol(s.substr(0, colon), &used, 10);
+        if (used != colon || frame < 1 || it == kinds.end()) return false;
+        spec = {it->second, 0};
+        if (ms.empty()) return true;
+        const unsigned long v = std::stoul(ms, &used, 10);
+        if (used != ms.size() || v > 60000 || it->second != FrameFault::Late) return false;
+        spec.lateMs = uint32_t(v);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 // Standard input counts as "closing" only when it can close: a pipe, a
@@ -88,6 +120,18 @@ int OpenControl(const std::string& path) {
 // object is merged into it as --state would load it.
 std::string ControlAnswer(CVantrixSim& sim, const std::string& line) {
     if (line == "state") return sim.State().dump();
+    if (line == "release") {
+        sim.Release();
+        return R"({"ok":true})";
+    }
+    if (line == "stats") {
+        const SimStats st = sim.Stats();
+        return nlohmann::json{{"frames", st.totalFrames}, {"commands", st.commands},     {"badFrames", st.badFrames},
+                              {"replies", st.replies},    {"dropped", st.dropped},       {"corrupted", st.corrupted},
+                              {"late", st.late},          {"duplicated", st.duplicated}, {"shortened", st.shortened},
+                              {"held", st.held}}
+            .dump();
+    }
     nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
     std::string error = "not a JSON object";
     if (j.is_object() && sim.SetState(j, &error)) return R"({"ok":true})";
@@ -123,7 +167,7 @@ int main(int argc, char** argv) {
     CLI::App app{"vantrix-sim - a Vantrix gateway on a pseudo-terminal"};
     app.set_version_flag("--version", std::string("vantrix-sim ") + VANTRIX_VERSION);
     CVantrixSim::Options o;
-    std::vector<std::string> silent, refuse, delay;
+    std::vector<std::string> silent, refuse, delay, faults, extra;
     std::string replyHead;
     std::string link;
     int inputs = 0;
@@ -153,6 +197,16 @@ int main(int argc, char** argv) {
     app.add_option("--drop", o.dropRate, "share of reply frames not sent")->check(CLI::Range(0.0, 1.0));
     app.add_option("--corrupt", o.corruptRate, "share of reply frames sent with a bad checksum")
         ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--late", o.lateRate, "share of replies sent just past the PC's time-out")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--dup", o.dupRate, "share of replies sent twice")->check(CLI::Range(0.0, 1.0));
+    app.add_option("--short", o.shortRate, "share of replies cut to four bytes")->check(CLI::Range(0.0, 1.0));
+    app.add_option("--fault", faults,
+                   "K:KIND: the reply to the K-th request frame is dropped (drop), late (late or late:MS), cut "
+                   "(short), sent twice (dup) or held until 'release' (hold); repeatable");
+    app.add_option("--reply-ms", o.replyMs, "every reply comes this many ms after its request, in order")
+        ->check(CLI::Range(0, 10000));
+    app.add_option("--reply-extra", extra, "CMD:N: replies to command CMD (hex) carry N more bytes; repeatable");
     app.add_option("--seed", o.seed, "seed of the faults")->capture_default_str();
     app.add_option("--silent", silent, "command (hex, e.g. 0x29) that gets no answer; repeatable");
     app.add_option("--refuse", refuse, "CMD:ACK: answer command CMD (hex) with acknowledge ACK; repeatable");
@@ -241,6 +295,31 @@ int main(int argc, char** argv) {
         o.delayMs[cmd] = uint32_t(ms);
     }
 
+    for (const auto& s : faults) {
+        long frame;
+        FrameFaultSpec spec;
+        if (!ParseFrameFault(s, frame, spec)) {
+            std::cerr << "vantrix-sim: --fault " << s << ": expected K:drop, K:late[:MS], K:short, K:dup or K:hold\n";
+            return kExitUsage;
+        }
+        o.frameFaults[frame] = spec;
+    }
+    for (const auto& s : extra) {
+        auto colon = s.find(':');
+        uint8_t cmd;
+        unsigned long n = 0;
+        try {
+            if (colon != std::string::npos) n = std::stoul(s.substr(colon + 1), nullptr, 10);
+        } catch (const std::exception&) {
+            n = 1000;
+        }
+        if (colon == std::string::npos || !ParseCmd(s.substr(0, colon), cmd) || n > 256) {
+            std::cerr << "vantrix-sim: --reply-extra " << s << ": expected CMD:N (N up to 256)\n";
+            return kExitUsage;
+        }
+        o.replyExtra[cmd] = n;
+    }
+
     if (!replyHead.empty()) {
         if (replyHead.size() != 6 || replyHead.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
             std::cerr << "vantrix-sim: --reply-head " << replyHead << ": expected three bytes in hex\n";
@@ -257,6 +336,12 @@ int main(int argc, char** argv) {
         modem = std::make_unique<CSimModem>(sim.Device(), mo);
         sim.SetFront(modem.get());
     }
+    // A held reply is told on standard output, one JSON line, so that a test
+    // can act at that very step and then send "release".
+    sim.SetHoldListener([](long frame, uint8_t cmd) {
+        std::printf("{\"held\": %ld, \"cmd\": %u}\n", frame, unsigned(cmd));
+        std::fflush(stdout);
+    });
     std::string error;
     if (!sim.Load(&error)) {
         std::cerr << "vantrix-sim: " << error << '\n';
