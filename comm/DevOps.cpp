@@ -1,11 +1,13 @@
 // What the worker does for each request: opening and closing the link,
 // identifying the device, moving the configuration, reading the state,
 // setting outputs and clock, reading and sending SMS.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "app/AppUI.h"
 #include "app/Bytes.h"
@@ -39,13 +41,25 @@ struct Reply {
     }
 };
 
-// A configuration block's reply has the length of its kind (the echo of a
-// write, or the echo and the block of a read) and echoes the request's offset
-// and length. Reply bytes 0 to 2 say nothing; the length is what tells the
-// late reply to a cancelled write of block 0 from the read of block 0 that
-// follows, which echoes the same offset and length.
+// A configuration block's reply holds at least what its kind carries (the
+// echo of a write, or the echo and the block of a read; a device may send
+// more) and echoes the request's offset and length. Reply bytes 0 to 2 say
+// nothing; the length is what tells the late reply to a cancelled write of
+// block 0 from the read of block 0 that follows, which echoes the same
+// offset and length.
 bool EchoesBlock(const uint8_t* reply, size_t replyLen, const uint8_t* req, size_t expectedLen) {
-    return replyLen == expectedLen && std::memcmp(reply + kCfgOffsetByte, req + kCfgOffsetByte, 4) == 0;
+    return replyLen >= expectedLen && std::memcmp(reply + kCfgOffsetByte, req + kCfgOffsetByte, 4) == 0;
+}
+
+// The SMS of a received SMS record, from the time stamp to the text's zero
+// byte; empty when the number and the text do not both end inside the frame
+// (of which the first `kept` bytes are at hand).
+std::string_view SmsOf(const uint8_t* reply, size_t replyLen, size_t kept) {
+    const uint8_t* end = reply + std::min(replyLen, kept);
+    const uint8_t* numberEnd = std::find(reply + kSmsNumberByte, end, 0);
+    const uint8_t* textEnd = numberEnd == end ? end : std::find(numberEnd + 1, end, 0);
+    if (textEnd == end) return {};
+    return {reinterpret_cast<const char*>(reply + kHeaderLen), size_t(textEnd + 1 - (reply + kHeaderLen))};
 }
 
 }  // namespace
@@ -55,6 +69,7 @@ bool EchoesBlock(const uint8_t* reply, size_t replyLen, const uint8_t* req, size
 int CVantrixCom::OpenLink() {
     CProfile& profile = m_model.Profile();
     m_accessMode.store(profile.com.accessMode, std::memory_order_release);
+    m_echo = Echo::Unknown;  // a new session, maybe with another device
     Begin(IDS_CAPTION_CONNECT, true, 5);
     Step();
     int r = AccessMode() == 2 ? OpenRemote() : OpenLocal();
@@ -151,6 +166,19 @@ int CVantrixCom::Disconnect() {
 
 // ---------------------------------------------------------------- configuration
 
+int CVantrixCom::BlockTxn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, size_t need, const CmdTiming& t) {
+    // An answer that echoes another block is an earlier block's, come late or
+    // twice: the line is drained and the block asked once more (reading or
+    // writing a block again changes nothing).
+    for (int ask = 0;; ++ask) {
+        const int r = Txn(req, len, reply, capacity, t);
+        if (r != 0) return r;
+        if (EchoesBlock(reply, m_lastReplyLen, req, need)) return 0;
+        if (ask == 1) return WrongReply();
+        LinkDrain(m_ser);
+    }
+}
+
 int CVantrixCom::ReadConfig(CVantrixCfg& doc) {
     CVtxCfgDataMng& data = doc.DataMng();
     uint8_t* buf = data.SelectLayout(int32_t(uint16_t(m_model.m_devId.layoutId)));
@@ -164,9 +192,8 @@ int CVantrixCom::ReadConfig(CVantrixCfg& doc) {
         bytes::PutBE16(req.b + 4, 0);
         bytes::PutBE16(req.b + 6, uint16_t(off));
         bytes::PutBE16(req.b + 8, uint16_t(len));
-        int r = Txn(req.b, 10, reply.b, len + 10);
+        int r = BlockTxn(req.b, 10, reply.b, len + 10, kCfgDataByte + len, TimingFor(CMD_READ_CFG));
         if (r != 0) return r;
-        if (!EchoesBlock(reply.b, m_lastReplyLen, req.b, kCfgDataByte + len)) return DR_WRONG_REPLY;
         std::memcpy(buf + off, reply.b + 10, len);
         Step();
     }
@@ -190,9 +217,8 @@ int CVantrixCom::WriteConfig(CVantrixCfg& doc) {
         bytes::PutBE16(req.b + 6, uint16_t(off));
         bytes::PutBE16(req.b + 8, uint16_t(len));
         std::memcpy(req.b + 10, buf + off, len);
-        int r = Txn(req.b, 10 + len, reply.b, 10, CfgWriteTiming(len));
+        int r = BlockTxn(req.b, 10 + len, reply.b, 10, kReplyWriteCfg, CfgWriteTiming(len));
         if (r != 0) return r;
-        if (!EchoesBlock(reply.b, m_lastReplyLen, req.b, kReplyWriteCfg)) return DR_WRONG_REPLY;
         Step();
     }
     return 0;
@@ -299,14 +325,36 @@ int CVantrixCom::SetTime(const SysTime& t) {
 int CVantrixCom::ReadOneSms(uint32_t tries, bool progress) {
     Reply reply;
     Request req(CMD_READ_SMS);
-    int r = Txn(req.b, 4, reply.b, 188, tries);
-    if (r != 0) return (r == DR_ACK && reply.b[3] == 1) ? kNoMoreSms : r;
+    // More than the record's 188 bytes are kept, so that the text's end can
+    // be looked for in a reply that runs past them.
+    std::string_view got;
+    auto ask = [&] {
+        const int r = Txn(req.b, 4, reply.b, sizeof reply.b, tries);
+        if (r != 0) return (r == DR_ACK && reply.b[kAckByte] == kAckNoSms) ? kNoMoreSms : r;
+        got = SmsOf(reply.b, m_lastReplyLen, sizeof reply.b);
+        return got.empty() ? WrongReply() : 0;
+    };
+    int r = ask();
+    // An answer just like the SMS acknowledged before may be that one's
+    // answer come late or twice, while the answer to this request is still
+    // on its way; acknowledging it would delete an SMS nobody read. Reading
+    // deletes nothing: the line is drained and the request asked again, and
+    // only the same answer again is the device's own.
+    if (r == 0 && got == m_lastAcked) {
+        LinkDrain(m_ser);
+        r = ask();
+    }
+    if (r != 0) return r;
     if (progress) Step();
     // The acknowledge deletes the SMS on the device: it is handed on first,
     // and stays on the device when it could not be kept.
     auto* sms = new CSMS;
-    sms->FromDevice(reply.b, 188);
-    if (!m_model.UI().KeepReceivedSms(sms)) return DR_SILENT;
+    sms->FromDevice(reply.b, std::min(m_lastReplyLen, kReplySms));
+    if (!m_model.UI().KeepReceivedSms(sms)) {
+        m_pollSms = false;
+        return DR_SILENT;
+    }
+    m_lastAcked.assign(got);
     Reply ack;
     Request reqAck(CMD_ACK_SMS);
     CmdTiming t = TimingFor(CMD_ACK_SMS);
@@ -316,6 +364,7 @@ int CVantrixCom::ReadOneSms(uint32_t tries, bool progress) {
 }
 
 int CVantrixCom::ReadSms() {
+    m_pollSms = true;
     for (;;) {
         Begin(IDS_CAPTION_CONNECT + 8, true, 3);
         int r = ReadOneSms(3, true);

@@ -41,7 +41,7 @@ CFrameReceiver::CFrameReceiver(uint8_t* buf, size_t capacity, Unescape unescape,
     : m_buf(buf), m_capacity(capacity), m_unescape(unescape), m_minBytes(minBytes) {}
 
 void CFrameReceiver::Reset() {
-    m_started = m_escaped = m_havePending = false;
+    m_started = m_escaped = m_havePending = m_badEscape = false;
     m_pending = m_sum = 0;
     m_count = 0;
 }
@@ -56,17 +56,25 @@ CFrameReceiver::Status CFrameReceiver::Feed(uint8_t byte) {
     }
     if (byte == kEnd) {
         // The byte before the end is the checksum; an empty frame has none.
-        bool good = m_havePending && m_count >= m_minBytes && uint8_t(m_sum + m_pending) == 0;
+        bool good =
+            m_havePending && !m_escaped && !m_badEscape && m_count >= m_minBytes && uint8_t(m_sum + m_pending) == 0;
         m_started = false;
         return good ? kGood : kBadChecksum;
     }
-    // Every escape byte marks the next one, also another escape byte: the
-    // checksum then decides whether the frame holds.
+    // A sender that escapes as it should writes only 0x20..0x3F after the
+    // escape byte. On the device link anything else is a byte lost or changed
+    // on the line, which the sum alone may not show (09 20 09 20 that lost
+    // one 0x20 reads as one zero with a matching sum): the frame is bad. The
+    // melody downloader's receiver keeps its rule that every escape byte
+    // marks the next one.
+    const bool strict = m_unescape == Unescape::Subtract;
     if (byte == kEscape) {
+        if (m_escaped && strict) m_badEscape = true;
         m_escaped = true;
         return kMore;
     }
     if (m_escaped) {
+        if (strict && (byte < 0x20 || byte > 0x3F)) m_badEscape = true;
         byte = m_unescape == Unescape::Subtract ? uint8_t(byte - 0x20) : uint8_t(byte ^ 0x20);
         m_escaped = false;
     }

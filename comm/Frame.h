@@ -53,6 +53,7 @@ private:
     size_t m_minBytes;
     bool m_started = false;
     bool m_escaped = false;
+    bool m_badEscape = false;  // an escaped byte no sender writes: the frame is bad
     bool m_havePending = false;
     uint8_t m_pending = 0;  // the latest byte: the checksum if the frame ends now
     uint8_t m_sum = 0;

@@ -61,6 +61,21 @@ inline constexpr size_t kReplyAck = 4;
 inline constexpr size_t kPinField = 9;
 inline constexpr size_t kPinRequestLen = kHeaderLen + kPinField;
 
+// The acknowledge code of 0x29 that says no SMS is waiting.
+inline constexpr uint8_t kAckNoSms = 1;
+// The least a received SMS record holds: the header, six time-stamp bytes,
+// the unused byte and two empty texts with their zero bytes.
+inline constexpr size_t kSmsRecordMin = 13;
+inline constexpr size_t kSmsNumberByte = 11;
+
+// After a failure the line may still bring the answer to the request that
+// failed. It is read and dropped until the line has been quiet this long:
+// longer than the gap between two bytes of a reply at 300 Bd, and than a
+// device takes to answer a request that was sent twice.
+inline constexpr uint32_t kDrainQuietMs = 200;
+// A line that streams noise does not hold the worker longer than this.
+inline constexpr uint32_t kDrainMaxMs = 5000;
+
 // Per-byte read time limit, write time limit and tries of one command.
 struct CmdTiming {
     uint32_t readMs, writeMs, tries;
@@ -75,6 +90,13 @@ inline constexpr CmdTiming kLinkCloseTiming{2500, 2500, 1};  // 0x86 with 0
 // CfgWriteTiming for the read limit of a shorter one). Unknown codes get the
 // defaults.
 CmdTiming TimingFor(uint8_t cmd);
+// The fewest reply payload bytes that hold the record of `cmd`: a shorter
+// reply is a wrong one. 0x28 needs kCfgDataByte + L, which its operation
+// checks with the block's length.
+size_t ReplyNeed(uint8_t cmd);
+// Whether a request of `cmd` may go out once more without changing anything
+// on the device (not so 0x21, 0x2A and 0x2B).
+bool SafeToRepeat(uint8_t cmd);
 // The reads of the idle poll: the same with one try.
 CmdTiming PollTiming(uint8_t cmd);
 // 0x27 with a block of `len` bytes: the device may take 20 ms per byte.
@@ -91,14 +113,21 @@ int LinkSend(IByteIO& io, const uint8_t* req, size_t len, uint32_t writeMs, uint
 // `payloadLen` (when given) gets the frame's payload length, kept or not.
 int LinkReceive(IByteIO& io, uint8_t* reply, size_t capacity, uint32_t readMs, size_t* payloadLen = nullptr);
 
+// Reads and drops what the line brings until it has been quiet for
+// kDrainQuietMs (kDrainMaxMs at most), then purges: a late answer to an
+// earlier request is never taken for the next one's. 0, 1 or 4.
+int LinkDrain(IByteIO& io);
+
 // What became of a transaction beyond its result.
 struct LinkTrace {
     bool sent = false;    // a request frame was written whole
+    uint32_t sends = 0;   // request frames written whole, retries included
     size_t replyLen = 0;  // payload length of the reply taken, kept or not
 };
-// Request and reply, retried on time-out and checksum errors; a refusal (a
-// non-zero acknowledge byte) gives 6 at once, a cancel 4 at once. The reply
-// buffer is not cleared: a short reply leaves what was there.
+// Request and reply, retried on time-out and checksum errors after the line
+// was drained; a refusal (a non-zero acknowledge byte) gives 6 at once, a
+// cancel 4 at once. A reply shorter than the header is a refusal. The reply
+// buffer is not cleared: bytes a reply does not reach keep what was there.
 int LinkTransact(IByteIO& io, const uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs,
                  uint32_t writeMs, uint32_t tries, LinkTrace* trace = nullptr);
 // The same with the defaults 3000 / 6000 / 3.

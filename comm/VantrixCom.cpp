@@ -130,6 +130,8 @@ int CVantrixCom::Dispatch(const CComRequest& req) {
     case REQ_DISCONNECT: {
         int r = Disconnect();
         m_pollPhase = 0;
+        m_pollSms = true;
+        m_lastAcked.clear();
         return r;
     }
     case REQ_READ_CFG: return ReadConfig(*reinterpret_cast<CVantrixCfg*>(req.p1));
@@ -157,7 +159,7 @@ void CVantrixCom::IdlePoll() {
         m_pollPhase = 2;
         break;
     default:
-        if (AccessMode() == 1) ReadOneSms(1, false);
+        if (AccessMode() == 1 && m_pollSms) ReadOneSms(1, false);
         m_pollPhase = 0;
         break;
     }
@@ -166,11 +168,40 @@ void CVantrixCom::IdlePoll() {
 int CVantrixCom::Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t readMs, uint32_t writeMs,
                      uint32_t tries) {
     // Only a frame that went out names the command in an error report.
+    const uint8_t cmd = req[kCmdByte];
     LinkTrace trace;
     int r = LinkTransact(m_ser, req, len, reply, capacity, readMs, writeMs, tries, &trace);
-    if (trace.sent) m_lastCommand = req[1];
+    if (trace.sent) m_lastCommand = cmd;
     m_lastReplyLen = trace.replyLen;
+    if ((r == 0 || r == DR_ACK) && trace.replyLen > kCmdByte && !NamesCommand(reply[kCmdByte], cmd)) {
+        // The answer of an earlier request, come late or twice: the line is
+        // drained, and a request that changes nothing when repeated is asked
+        // once more. What that brings is the device's own answer.
+        LinkDrain(m_ser);
+        if (!SafeToRepeat(cmd)) return DR_WRONG_REPLY;
+        r = LinkTransact(m_ser, req, len, reply, capacity, readMs, writeMs, tries, &trace);
+        m_lastReplyLen = trace.replyLen;
+        if ((r == 0 || r == DR_ACK) && trace.replyLen > kCmdByte && reply[kCmdByte] != cmd) m_echo = Echo::No;
+    }
+    if (r == 0 && trace.replyLen < ReplyNeed(cmd)) return WrongReply();
+    // After a failure, or when another copy of the request went out, an
+    // answer may still be on its way; the next request must not take it.
+    // "No SMS waiting" is the normal end of every SMS reading and costs nothing.
+    const bool noSms = r == DR_ACK && req[1] == CMD_READ_SMS && reply[kAckByte] == kAckNoSms;
+    if (trace.sent && ((r != 0 && !noSms) || trace.sends > 1)) {
+        if (LinkDrain(m_ser) == DR_CANCEL && r == 0) r = DR_CANCEL;
+    }
     return r;
+}
+
+bool CVantrixCom::NamesCommand(uint8_t named, uint8_t cmd) {
+    if (m_echo == Echo::Unknown) m_echo = named == cmd ? Echo::Yes : Echo::No;
+    return m_echo == Echo::No || named == cmd;
+}
+
+int CVantrixCom::WrongReply() {
+    LinkDrain(m_ser);
+    return DR_WRONG_REPLY;
 }
 
 int CVantrixCom::Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, uint32_t tries) {

@@ -102,6 +102,14 @@ private:
     int Txn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, const CmdTiming& t) {
         return Txn(req, len, reply, capacity, t.readMs, t.writeMs, t.tries);
     }
+    // A reply that does not hold what its command defines: 8, after the line
+    // was drained of whatever else is on its way.
+    int WrongReply();
+    // Whether reply byte 1 (`named`) fits a request of `cmd`. Nothing asks a
+    // device to repeat the command there, but one that does so in its first
+    // answer of a session is taken at its word for the rest of it: an answer
+    // that names another command is then no answer to this request.
+    bool NamesCommand(uint8_t named, uint8_t cmd);
 
     // Device operations.
     int OpenLink();
@@ -111,6 +119,9 @@ private:
     void DropRemote();
     int Identify(const CComRequest& req);
     int Disconnect();
+    // One configuration block: 0 when the reply holds `need` bytes and echoes
+    // the request's offset and length.
+    int BlockTxn(uint8_t* req, size_t len, uint8_t* reply, size_t capacity, size_t need, const CmdTiming& t);
     int ReadConfig(CVantrixCfg& doc);
     int WriteConfig(CVantrixCfg& doc);
     int ReadState();
@@ -152,6 +163,14 @@ private:
     std::atomic<bool> m_online{false};
     bool m_linkOpen = false;
     int m_pollPhase = 0;
+    // Cleared when a received SMS could not be kept: the idle poll then leaves
+    // the inbox alone until the next disconnect or reading.
+    bool m_pollSms = true;
+    // The SMS (time stamp to text) last acknowledged in this session.
+    std::string m_lastAcked;
+    // Whether the device of this session repeats the command in reply byte 1.
+    enum class Echo { Unknown, Yes, No };
+    Echo m_echo = Echo::Unknown;
     bool m_started = false;
     bool m_useStores = true;
     uint32_t m_settleMs = 1000;

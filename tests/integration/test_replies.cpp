@@ -99,3 +99,55 @@ TEST_F(RepliesTest, ApnThatCouldLeaveItsQuotesIsNotSent) {
     EXPECT_EQ(Run({REQ_WRITE_GPRS, 0, 0}), 0);
     Run({REQ_DISCONNECT, 0, 0});
 }
+
+// A device may send more than the record it answers with; the excess is
+// dropped. The exact-length rule failed every read of such a device with 8,
+// and every write of one that echoes the block with its 0x27 reply.
+TEST_F(RepliesTest, LongerRepliesAreTakenAndTheirExcessDropped) {
+    SimOptions o;
+    o.replyExtra = {{CMD_READ_CFG, 1}, {CMD_WRITE_CFG, 300}, {CMD_GSM, 5}, {CMD_READ_SMS, 40}};
+    Boot(o);
+    sim->SetState(nlohmann::json::parse(
+        R"({"smsQueue": [{"time": "2024-01-02 03:04:05", "number": "+420603111222", "text": "ahoj"}]})"));
+    bytes::SetField(model->m_cfg.GetData()->sms_forward_number, "+420603999888");
+    const CfgImage edited = *model->m_cfg.GetData();
+    EXPECT_EQ(Run({REQ_WRITE_CFG, reinterpret_cast<intptr_t>(&model->m_cfg), 0}), 0);
+    SetDefaults(*model->m_cfg.GetData());
+    EXPECT_EQ(Run({REQ_READ_CFG, reinterpret_cast<intptr_t>(&model->m_cfg), 0}), 0);
+    EXPECT_EQ(ImageBytes(*model->m_cfg.GetData()), ImageBytes(edited));
+    EXPECT_EQ(Run({REQ_READ_STATE, 0, 0}), 0);
+    EXPECT_STREQ(model->Snapshot(model->m_gsm).operatorName, "T-Mobile CZ");
+    EXPECT_EQ(Run({REQ_READ_SMS, 0, 0}), 0);
+    ASSERT_EQ(model->m_sms.GetCount(SMS_LIST_RECEIVED), 1);
+    EXPECT_STREQ(model->m_sms.Get(0, SMS_LIST_RECEIVED)->GetText(), "ahoj");
+}
+
+// A reply shorter than its command's record leaves the rest of the buffer
+// as the header fill made it: taken, it gave an identity, a label or an SMS
+// state that the device never sent. It is a wrong reply and ends the
+// operation, whichever command it answers.
+TEST_F(RepliesTest, RepliesShorterThanTheirRecordAreWrongReplies) {
+    struct Case {
+        long frame;  // of the wrapped sequence: 1 0x86, 2 0x20, 3 0x23, 4 and on the operation's
+        int kind;
+    };
+    for (const Case c : {Case{2, REQ_READ_STATE}, Case{3, REQ_READ_STATE}, Case{5, REQ_SEND_SMS}}) {
+        SimOptions o;
+        o.frameFaults[c.frame] = {FrameFault::Short, 0};
+        Boot(o);
+        CSMS s;
+        s.AddNumber("603111222");
+        s.SetText("ahoj");
+        model->m_sms.Add(&s, SMS_LIST_TOSEND, false);
+        model->m_sms.m_anIndex[0] = 0;
+        EXPECT_EQ(Run({c.kind, reinterpret_cast<intptr_t>(model->m_sms.m_anIndex), 1}), DR_WRONG_REPLY) << c.frame;
+        EXPECT_EQ(LastErrorCommand(), sim->Stats().commands.at(size_t(c.frame - 1))) << c.frame;
+        // Nothing more of the operation went out after it: only the disconnect.
+        auto cmds = sim->Stats().commands;
+        ASSERT_GE(cmds.size(), size_t(c.frame) + 2);
+        EXPECT_EQ(cmds.size(), size_t(c.frame) + 2) << c.frame;
+        EXPECT_EQ(cmds[size_t(c.frame)], CMD_END_SESSION) << c.frame;
+        EXPECT_EQ(model->m_sms.GetCount(SMS_LIST_TOSEND), 1);
+        TearDown();
+    }
+}
