@@ -40,13 +40,12 @@ void ConsoleUI::Notify(int code, intptr_t datum) {
 }
 
 bool ConsoleUI::KeepReceivedSms(CSMS* sms) {
-    bool kept = true;
+    // The console has no store of its own: without a sink that writes it
+    // out, an SMS would live only in memory, so it stays on the device.
+    bool kept = false;
     m_loop.Send([&, this] {
         std::unique_ptr<CSMS> own(sms);
-        if (m_smsSink)
-            kept = m_smsSink(*own);
-        else if (m_model)
-            m_model->m_sms.OnSmsReceived(own.release());
+        if (m_smsSink) kept = m_smsSink(*own);
     });
     return kept;
 }

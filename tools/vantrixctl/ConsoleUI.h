@@ -41,8 +41,9 @@ public:
     int EditSMS(CSMS&, int) override { return IDCANCEL; }
 
     void SetModel(CVantrix* model) { m_model = model; }
-    // Received SMS go here instead of the received list, one at a time before
-    // the device deletes it; false when it could not be written out.
+    // Received SMS go here, one at a time before the device deletes it;
+    // false when it could not be written out. Without a sink none is kept,
+    // and the device keeps them all.
     void SetSmsSink(std::function<bool(const CSMS&)> sink) { m_smsSink = std::move(sink); }
     // The other application events (state changes, offline) go here too.
     void SetEventSink(std::function<void(int code)> sink) { m_eventSink = std::move(sink); }

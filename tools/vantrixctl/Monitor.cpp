@@ -3,7 +3,9 @@
 #include "tools/vantrixctl/Monitor.h"
 
 #include <atomic>
-#include <iostream>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -15,14 +17,19 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
+constexpr int kExitIoErr = 74;
+
 // The idle poll keeps its failures to itself: a state read this often tells
 // a lost line.
 constexpr int kCheckSeconds = 10;
 
-// False when the line could not be written out.
+// False when the line could not be written out and flushed.
 bool Print(const json& line) {
-    std::cout << line.dump() << std::endl;
-    return bool(std::cout);
+    const std::string text = line.dump() + '\n';
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return true;
+    if (errno == 0) errno = EIO;
+    return false;
 }
 
 // The device clock to the minute: the poll reads it every few seconds, the
@@ -41,11 +48,20 @@ int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<json()>& state,
         return r;
     }
 
+    // The first output that cannot be written ends the monitor (74); an SMS
+    // that could not be written stays on the device.
+    int writeError = 0;
+    auto put = [&](const json& line) {
+        if (writeError) return false;
+        if (Print(line)) return true;
+        writeError = errno;
+        return false;
+    };
     long shownMinute = Minute(model.Snapshot(model.m_devTime));
     auto printState = [&](const char* event) {
         json line = {{"event", event}};
         line.update(state());
-        Print(line);
+        put(line);
         shownMinute = Minute(model.Snapshot(model.m_devTime));
     };
     printState("start");
@@ -57,8 +73,7 @@ int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<json()>& state,
     ui.SetSmsSink([&](const CSMS& s) {
         json line = {{"event", "sms"}};
         line.update(sms(s));
-        // An SMS that could not be written stays on the device.
-        return Print(line);
+        return put(line);
     });
 
     // Shared with the messages of the signal thread, which may outlive this call in the loop's queue.
@@ -79,15 +94,22 @@ int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<json()>& state,
 
     int result = 0;
     for (int seconds = 0;;) {
-        ui.RunUntil([&] { return flags->stop || flags->tick; });
-        if (flags->stop) break;
+        ui.RunUntil([&] { return flags->stop || flags->tick || writeError; });
+        if (flags->stop || writeError) break;
         flags->tick = false;
         if (++seconds % kCheckSeconds == 0 && (result = ui.Run({REQ_READ_STATE, 0, 0})) != 0) break;
     }
     flags->done.store(true);
     signals.join();
+    // The sinks stay until the line is closed: an SMS whose reading is under
+    // way is still written out before the device is told to delete it.
+    ui.Run({REQ_DISCONNECT, 0, 0});
     ui.SetEventSink(nullptr);
     ui.SetSmsSink(nullptr);
-    ui.Run({REQ_DISCONNECT, 0, 0});
+    if (writeError) {
+        std::fprintf(stderr, "monitor: the output cannot be written (%s); the SMS not written stay on the device\n",
+                     std::strerror(writeError));
+        return kExitIoErr;
+    }
     return result;
 }

@@ -18,7 +18,8 @@ void BlockStopSignals();
 bool WaitForStopSignal();
 
 // Goes online and prints until SIGINT or SIGTERM (an orderly disconnect,
-// then 0) or until the line is lost (its result code). `state` and `sms` give
+// then 0), until the line is lost (its result code) or until the output
+// cannot be written (74). `state` and `sms` give
 // the objects that status and sms-read print.
 int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<nlohmann::ordered_json()>& state,
             const std::function<nlohmann::ordered_json(const CSMS&)>& sms);
