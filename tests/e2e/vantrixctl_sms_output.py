@@ -1,5 +1,6 @@
-"""vantrixctl sms-read acknowledges only the SMS it has written out: a full disk
-or a reader that went away stops it, and the rest stays on the device."""
+"""vantrixctl sms-read and monitor acknowledge only the SMS they have written
+out: a full disk or a reader that went away stops them (74), and the rest
+stays on the device."""
 import json
 import subprocess
 import sys
@@ -42,4 +43,27 @@ with tempfile.TemporaryDirectory() as tmp:
         check(rc == 74, "closed pipe: status %d (a signal is negative), %s" % (rc, err))
         left = waiting(sim.stop())
         check(left == ["zpráva 1", "zpráva 2"], "the unwritten two stay on the device: %s" % left)
+    # monitor: the first line cannot be written, it ends at once with 74
+    # instead of watching on; nothing is acknowledged.
+    with Sim(SIM, tmp, state={"smsQueue": QUEUE}) as sim:
+        with open("/dev/full", "w") as full:
+            r = subprocess.run([CTL, "--port", sim.port, "monitor"], stdout=full, stderr=subprocess.PIPE,
+                               timeout=60)
+        err = r.stderr.decode()
+        check(r.returncode == 74 and "monitor:" in err, "monitor >/dev/full: status %d, %s" % (r.returncode, err))
+        left = waiting(sim.stop())
+        check(len(left) == 3, "all three still on the device: %s" % left)
+
+    # monitor: the reader goes away after the start line; the SMS the idle
+    # poll then reads cannot be written and stays on the device.
+    with Sim(SIM, tmp, state={"smsQueue": QUEUE[:1]}) as sim:
+        p = subprocess.Popen([CTL, "--port", sim.port, "monitor"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        first = json.loads(p.stdout.readline().decode())
+        p.stdout.close()
+        err = p.stderr.read().decode()
+        rc = p.wait(timeout=60)
+        check(first["event"] == "start", "first line: %s" % first)
+        check(rc == 74 and "monitor:" in err, "monitor, closed pipe: status %d, %s" % (rc, err))
+        left = waiting(sim.stop())
+        check(left == ["zpráva 0"], "the SMS stays on the device: %s" % left)
 print("ok")
