@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -50,11 +51,19 @@ constexpr int kLineFeedMs = 20;
 constexpr int kWriteMs = 1000;
 
 // Opens a modem's tty for a call or a query: raw 8N1, hardware handshake,
-// DTR and RTS up, DTR down when the last descriptor closes.
+// DTR and RTS up, DTR down when the last descriptor closes. A modem that
+// another program holds is in use: TIOCEXCL does not stop root, the lock
+// (the one the serial port takes too) stops every program that takes it.
 int OpenModemPort(const std::string& path, int& fd) {
     fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT || errno == ENXIO || errno == ENODEV ? LINEERR_NODEVICE : LINEERR_RESOURCEUNAVAIL;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        fd = -1;
+        return held ? LINEERR_INUSE : LINEERR_RESOURCEUNAVAIL;
+    }
     ::ioctl(fd, TIOCEXCL);
     struct termios t;
     if (::tcgetattr(fd, &t) != 0) {  // not a terminal

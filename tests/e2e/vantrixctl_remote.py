@@ -1,10 +1,12 @@
 """vantrixctl over a modem call: `modems` and device commands with --remote,
 against vantrix-sim --modem."""
+import fcntl
 import json
 import os
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from simproc import Sim, check  # noqa: E402
@@ -91,6 +93,16 @@ with tempfile.TemporaryDirectory() as tmp:
         check(ctl(modems, "--remote", "1234567890123456", "--pin", "1234", "identify").returncode == 64,
               "number too long")
         check(ctl(modems, "--remote", "123", "identify").returncode == 64, "--remote without --pin")
+
+        # A modem that another program holds (as root TIOCEXCL stops no
+        # one): no connection at once, nothing dialled, the holder undisturbed.
+        with open(sim.port, "rb+", buffering=0) as held:
+            fcntl.flock(held, fcntl.LOCK_EX)
+            t0 = time.monotonic()
+            r = remote(modems, index, "1234", "identify")
+            took = time.monotonic() - t0
+            check(r.returncode == 9 and TEXT_208 in r.stderr.decode(), "held modem: %d %r" % (r.returncode, r.stderr))
+            check(took < 5, "the held modem is given up at once, not after %.1f s" % took)
 
         m = modem_record(sim)
         check(m["calls"] == 2 and m["connected"] == 2, "two calls reached the device: %s" % m)
