@@ -1,12 +1,14 @@
 #include "app/AppUIQt.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QScreen>
 #include <QSplitter>
 #include <QThread>
+#include <QTimer>
 
 #include "app/About.h"
 #include "app/App.h"
@@ -100,20 +102,56 @@ int CAppUI::Start() {
     return 1;
 }
 
-void CAppUI::ShowComSettings() { ShowComSetDialog(*this); }
+void CAppUI::ShowComSettings() {
+    // The dialog changes the connection list as the user works in it, also
+    // when it is cancelled afterwards.
+    ShowComSetDialog(*this);
+    StoreSettings();
+}
+
+void CAppUI::EndSession() {
+    if (msgbox::Unattended()) return;  // already ending
+    msgbox::SetUnattended();
+    auto cancelDialogs = [this] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dlg = qobject_cast<QDialog*>(w); dlg && dlg->isVisible() && dlg != m_pCom) dlg->reject();
+    };
+    cancelDialogs();
+    if (Model().m_com.IsBusy()) Model().m_com.PostRequest({REQ_CANCEL, 0, 0});
+    // The engine takes no disconnect while a sequence runs: the window is
+    // closed once it has ended and its dialogs are gone.
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this, timer, cancelDialogs] {
+        cancelDialogs();
+        if (Model().m_com.IsBusy() || QApplication::activeModalWidget()) return;
+        timer->stop();
+        timer->deleteLater();
+        if (m_pMain) m_pMain->close();
+    });
+    timer->start(50);
+}
+
+void CAppUI::StoreSettings() {
+    if (!WriteProfile() || !Model().m_com.StoreConnections())
+        MessageBox(LoadStr(IDS_STORE_ERROR), MbButtons::Ok, MbIcon::Error);
+}
+
+void CAppUI::StoreConnections() {
+    if (!Model().m_com.StoreConnections()) MessageBox(LoadStr(IDS_STORE_ERROR), MbButtons::Ok, MbIcon::Error);
+}
 
 void CAppUI::ShowAbout() {
     TFrmAbout about(m_pMain);
     about.exec();
 }
 
-void CAppUI::WriteProfile() {
+bool CAppUI::WriteProfile() {
     CProfile& profile = Profile();
     if (m_pMain) m_pMain->StoreWindowBlock(profile);
     if (ISmsListView* view = SmsView()) view->GetColumnWidths(profile.wnd.smsColumnWidths);
     const std::string path = DataPath(m_app.ProgDir(), "Profile.dat");
     MakeDirsFor(path);
-    profile.Write(path);
+    return profile.Write(path) == 1;
 }
 
 bool CAppUI::OnUiThread() const { return QThread::currentThread() == thread(); }
@@ -169,7 +207,11 @@ int CAppUI::EditConnection(CConnectDsc& dsc, bool lockNumber) {
     return m_pConnectItem->Edit(dsc, lockNumber);
 }
 
-int CAppUI::ShowRemoteConnect() { return ShowRemConDialog(*this); }
+int CAppUI::ShowRemoteConnect() {
+    const int r = ShowRemConDialog(*this);
+    if (r == IDOK) StoreSettings();  // the number and PIN chosen, maybe a new entry
+    return r;
+}
 
 int CAppUI::EditSMS(CSMS& sms, int index) {
     if (!m_pSMSEdit) m_pSMSEdit = new TFrmSMSEditDlg(*this, m_pMain);
@@ -225,6 +267,19 @@ int CAppUI::CurrentPane() { return m_panes ? m_panes->Current() : -1; }
 
 void CAppUI::Notify(int code, intptr_t datum) {
     OnUi([this, code, datum] { OnEvent(code, datum); }, code == AE_SMS_SENT);
+}
+
+bool CAppUI::KeepReceivedSms(CSMS* sms) {
+    // The worker waits until the SMS is in SMS.dat on disk: only then may
+    // the device be told to delete it.
+    bool kept = false;
+    OnUi(
+        [&, this] {
+            kept = Model().m_sms.OnSmsReceived(sms);
+            if (!kept) MessageBox(LoadStr(IDS_SMS_NOT_KEPT), MbButtons::Ok, MbIcon::Error);
+        },
+        true);
+    return kept;
 }
 
 void CAppUI::DeliverComMsg(CComMsg* msg, bool send) {

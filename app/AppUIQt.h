@@ -42,8 +42,17 @@ public:
 
     void ShowComSettings();
     void ShowAbout();
-    // Refreshes the window block from the running program and writes Profile.dat.
-    void WriteProfile();
+    // The session ends (a signal): the close sequence runs as the window's
+    // close box runs it, with every question given its harmless answer, open
+    // dialogs cancelled and a running sequence cancelled first.
+    void EndSession();
+    // Refreshes the window block from the running program and writes
+    // Profile.dat; false when it could not be written.
+    bool WriteProfile();
+    // After the user changed the settings or the connection list: Profile.dat
+    // and Connection.dat written at once, or a message.
+    void StoreSettings();
+    void StoreConnections();
 
     // --- IAppUI
     int MessageBox(const std::string& text, MbButtons buttons, MbIcon icon,
@@ -58,6 +67,7 @@ public:
     int CurrentPane() override;
 
     void Notify(int code, intptr_t datum) override;
+    bool KeepReceivedSms(CSMS* sms) override;
     void DeliverComMsg(CComMsg* msg, bool send) override;
     void PostClose() override;
 

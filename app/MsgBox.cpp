@@ -33,6 +33,7 @@ QString QtFilter(const QString& filter) {
 
 QString RunFileDialog(QWidget* parent, bool save, const QString& filter, const QString& defExt) {
     if (TheFileAnswerer()) return TheFileAnswerer()(save, filter, defExt);
+    if (Unattended()) return {};
     QFileDialog dlg(parent);
     dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -42,9 +43,18 @@ QString RunFileDialog(QWidget* parent, bool save, const QString& filter, const Q
     return dlg.selectedFiles().first();
 }
 
+bool& TheUnattended() {
+    static bool unattended = false;
+    return unattended;
+}
+
+int UnattendedAnswer(MbButtons buttons) { return buttons == MbButtons::Ok ? IDOK : IDNO; }
+
 }  // namespace
 
 void SetAnswerer(Answerer answerer) { TheAnswerer() = std::move(answerer); }
+void SetUnattended() { TheUnattended() = true; }
+bool Unattended() { return TheUnattended(); }
 void SetFileAnswerer(FileAnswerer answerer) { TheFileAnswerer() = std::move(answerer); }
 
 QString OpenFile(QWidget* parent, const QString& filter, const QString& defExt) {
@@ -57,6 +67,7 @@ QString SaveFile(QWidget* parent, const QString& filter, const QString& defExt) 
 
 int Show(QWidget* parent, const QString& text, MbButtons buttons, MbIcon icon, const QString& caption) {
     if (TheAnswerer()) return TheAnswerer()(text, buttons, icon, caption);
+    if (Unattended()) return UnattendedAnswer(buttons);
 
     QMessageBox box(parent);
     box.setWindowTitle(caption);
@@ -81,6 +92,7 @@ int Show(QWidget* parent, const QString& text, MbButtons buttons, MbIcon icon, c
         break;
     }
     box.exec();
+    if (Unattended()) return UnattendedAnswer(buttons);  // closed as the session ended
     QAbstractButton* clicked = box.clickedButton();
     if (buttons == MbButtons::Ok) return IDOK;
     if (clicked == yes) return IDYES;

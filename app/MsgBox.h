@@ -22,6 +22,12 @@ int Show(QWidget* parent, const QString& text, MbButtons buttons, MbIcon icon,
 // With an answerer set, no box is shown: the answerer gives the result.
 void SetAnswerer(Answerer answerer);
 
+// While the program ends with nobody to answer (the session ends), no box is
+// shown, and one that is open gives the same answer: the one that changes
+// nothing and stops nothing (OK; No to Yes/No and to Yes/No/Cancel).
+void SetUnattended();
+bool Unattended();
+
 // The open and save dialogs. `filter` is "text|pattern|text|pattern"; the
 // result is the chosen path, empty when cancelled.
 QString OpenFile(QWidget* parent, const QString& filter, const QString& defExt);

@@ -36,6 +36,11 @@ const std::unordered_map<int, const char*>& Table() {
          "Seznam připojení je plný (100 položek). Odstraňte nepotřebné připojení "
          "v nastavení komunikace."},
         {113, "Název komunikačního portu může mít nejvýše 16 znaků."},
+        {114,
+         "Přijatou SMS se nepodařilo uložit do souboru SMS.dat. Zůstává v zařízení a načítání SMS "
+         "bylo ukončeno."},
+        {115, "Změny seznamů SMS se nepodařilo uložit do souboru SMS.dat."},
+        {116, "Nastavení se nepodařilo uložit do adresáře Data."},
         {200, "Nastala chyba sériové komunikace."},
         {201, "Nepodařilo se otevřít komunikační port."},
         {202, "Vypršel komunikační timeout."},

@@ -37,6 +37,9 @@ enum StrId : int {
     IDS_NOTHING_TO_SEND = 111,
     IDS_CONNECTION_LIST_FULL = 112,
     IDS_PORT_NAME_TOO_LONG = 113,
+    IDS_SMS_NOT_KEPT = 114,
+    IDS_SMS_STORE_ERROR = 115,
+    IDS_STORE_ERROR = 116,
     IDS_RESULT_BASE = 199,  // + result code 1..14
     IDS_PIN_REFUSED = 210,
     IDS_CAPTION_CONNECT = 300,  // 300..310 operation captions

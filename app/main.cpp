@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "app/App.h"
+#include "app/EndSignals.h"
 #include "app/Vantrix.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
         CVantrix model(app.UI(), app.Profile(), app.ProgDir());
         int r = app.Start(model);
         if (r != 1) return r;
+        CEndSignals endSignals([&app] { app.UI().EndSession(); });
         return qapp.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QStringLiteral("Vantrix Control Panel"), QString::fromLocal8Bit(e.what()));

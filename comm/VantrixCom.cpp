@@ -31,11 +31,7 @@ int CVantrixCom::Start(bool useStores) {
 void CVantrixCom::Stop() {
     if (!m_started) return;
     m_started = false;
-    if (m_useStores) {
-        const std::string path = DataPath(m_model.ProgDir(), "Connection.dat");
-        MakeDirsFor(path);
-        m_conns.Save(path);
-    }
+    StoreConnections();
     // The worker ends only between sequences; callers stop the engine with
     // none queued, but wait for a running one rather than lose it.
     while (PostRequest({REQ_QUIT, 0, 0}) == RES_BUSY) std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -43,6 +39,13 @@ void CVantrixCom::Stop() {
     if (m_thread.joinable()) m_thread.join();
     m_ser.Close();
     m_ser.CloseLog();
+}
+
+bool CVantrixCom::StoreConnections() {
+    if (!m_useStores) return true;
+    const std::string path = DataPath(m_model.ProgDir(), "Connection.dat");
+    MakeDirsFor(path);
+    return m_conns.Save(path) == 1;
 }
 
 int CVantrixCom::PostRequest(const CComRequest& req) {

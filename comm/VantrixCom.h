@@ -61,6 +61,8 @@ public:
     int Start(bool useStores = true);
     // Ends the worker (quit request, unbounded wait). Called with no sequence queued.
     void Stop();
+    // Writes Data/Connection.dat when the stores are in use; false when that failed.
+    bool StoreConnections();
 
     // 1 queued; 130 while a sequence is still queued.
     int PostRequest(const CComRequest& req) override;

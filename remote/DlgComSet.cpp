@@ -134,6 +134,7 @@ void TFrmComSet::AddConnection() {
     ui->m_pLsbConnect->addItem(FromAnsi(dsc.Number()));
     ui->m_pLsbConnect->setCurrentRow(index);
     UpdateConnectButtons();
+    m_app.StoreConnections();
 }
 
 void TFrmComSet::DeleteConnection() {
@@ -155,6 +156,7 @@ void TFrmComSet::DeleteConnection() {
     else
         ui->m_pLsbConnect->clearSelection();
     UpdateConnectButtons();
+    m_app.StoreConnections();
 }
 
 void TFrmComSet::EditConnection() {
@@ -163,6 +165,7 @@ void TFrmComSet::EditConnection() {
     if (!dsc) return;
     if (m_app.EditConnection(*dsc, false) != IDOK) return;
     ui->m_pLsbConnect->item(row)->setText(FromAnsi(dsc->Number()));
+    m_app.StoreConnections();
 }
 
 int ShowComSetDialog(CAppUI& app) {

@@ -151,8 +151,15 @@ int CSMSMng::AddSMS(CSMS* sms, int list, bool takeOwnership) {
     if (r >= 0) {
         m_ui.SmsInsertRow(list, *Get(r, list));
         UpdateListLabel(list);
+        StoreChange();
     }
     return r;
+}
+
+void CSMSMng::StoreChange() {
+    // What the user changes is on disk at once: a crash or the end of the
+    // session must not send a sent SMS again or bring a deleted one back.
+    if (LoadRan() && !Save()) m_ui.MessageBox(LoadStr(IDS_SMS_STORE_ERROR), MbButtons::Ok, MbIcon::Error);
 }
 
 int CSMSMng::MoveSMS(int index, int from, int to) {
@@ -167,13 +174,16 @@ int CSMSMng::MoveSMS(int index, int from, int to) {
         m_ui.SmsInsertRow(to, *Get(r, to));
         UpdateListLabel(from);
         UpdateListLabel(to);
+        StoreChange();
     }
     return r;
 }
 
 void CSMSMng::RemoveSMS(int list, int n) {
     if (n > SMS_LIST_CAPACITY) n = SMS_LIST_CAPACITY;
+    const int before = GetCount(list);
     RemoveIndices(list, m_anIndex, n);
+    if (GetCount(list) != before) StoreChange();
 }
 
 // The oldest records that make room for a new one are removed through here
@@ -243,6 +253,7 @@ void CSMSMng::OpenSMS() {
     if (wasNew || (list == SMS_LIST_TOSEND && result == IDOK)) {
         sms->SetNew(false);
         m_ui.SmsUpdateRow(list, index, *sms);
+        StoreChange();
     }
 }
 
@@ -336,15 +347,33 @@ bool CSMSMng::AppendKeepingOld(int fd, const std::string& out) {
 
 // --- Engine events ---------------------------------------------------------------
 
-void CSMSMng::OnSmsReceived(CSMS* sms) {
-    if (!sms) return;
-    if (AddSMS(sms, SMS_LIST_RECEIVED, true) < 0) {
-        delete sms;
-        return;
+bool CSMSMng::OnSmsReceived(CSMS* sms) {
+    std::unique_ptr<CSMS> own(sms);
+    if (!own) return false;
+    auto& list = m_lists[SMS_LIST_RECEIVED];
+    // A full list loses its oldest record to the new one, but only once the
+    // new one is on disk.
+    std::unique_ptr<CSMS> oldest;
+    if (int(list.size()) >= SMS_LIST_CAPACITY) {
+        oldest = std::move(list.front());
+        list.erase(list.begin());
     }
-    // The device forgets an SMS once it is acknowledged: on disk at once, so
+    own->SetList(SMS_LIST_RECEIVED);
+    list.push_back(std::move(own));
+    // The device forgets an SMS once it is acknowledged: on disk first, so
     // that a crash or a power cut after hours online loses none.
-    Save();
+    if (LoadRan() && !Save()) {
+        list.pop_back();
+        if (oldest) list.insert(list.begin(), std::move(oldest));
+        return false;
+    }
+    if (oldest) {
+        const int first = 0;
+        m_ui.SmsDeleteRows(SMS_LIST_RECEIVED, &first, 1);
+    }
+    m_ui.SmsInsertRow(SMS_LIST_RECEIVED, *list.back());
+    UpdateListLabel(SMS_LIST_RECEIVED);
+    return true;
 }
 
 void CSMSMng::OnSmsSent(int index) { MoveSMS(index, SMS_LIST_TOSEND, SMS_LIST_SENT); }

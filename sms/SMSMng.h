@@ -82,10 +82,12 @@ public:
     void ExportSMS(int kind);
     void UpdateListLabel(int list);
 
-    // Engine events: a record read from the device (ownership passes here;
-    // SMS.dat is written at once), and a record of the to-send list that has
-    // been sent.
-    void OnSmsReceived(CSMS* sms);
+    // Engine events: a record read from the device (ownership passes here),
+    // and a record of the to-send list that has been sent. A received record
+    // is kept when SMS.dat could be written with it (or no store is in use,
+    // as in vantrixctl); else it is dropped again and false returned, and the
+    // device keeps it.
+    bool OnSmsReceived(CSMS* sms);
     void OnSmsSent(int index);
 
     // The indices the last user-interface operation acted on, ascending; the
@@ -104,6 +106,8 @@ private:
     // `complete` stays false when records were dropped at a full list.
     int LoadFrom(CInFile& f, bool& complete);
     static bool AppendKeepingOld(int fd, const std::string& out);
+    // After a change by the user or a send: SMS.dat written, or a message.
+    void StoreChange();
 
     IAppUI& m_ui;
     std::string m_path;

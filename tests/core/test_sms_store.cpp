@@ -272,6 +272,50 @@ TEST_F(SmsStore, ReceivedSmsIsOnDiskAtOnce) {
     EXPECT_STREQ(after.Get(0, SMS_LIST_RECEIVED)->GetText(), "přišla");
 }
 
+// The to-send list changed by the user and the sent moves were written only
+// at exit: after a crash a sent SMS went out again, a deleted one came back.
+TEST_F(SmsStore, ChangesOfTheListsAreOnDiskAtOnce) {
+    ASSERT_EQ(mng.Load(), 0);
+    CSMS draft;
+    draft.AddNumber("603111222");
+    draft.SetText("k odeslání");
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(mng.AddSMS(&draft, SMS_LIST_TOSEND, false), i);
+    mng.OnSmsSent(0);
+    mng.m_anIndex[0] = 1;
+    mng.RemoveSMS(SMS_LIST_TOSEND, 1);
+    CSMSMng after(ui, path);
+    ASSERT_EQ(after.Load(), 1);
+    EXPECT_EQ(after.GetCount(SMS_LIST_TOSEND), 1);
+    EXPECT_EQ(after.GetCount(SMS_LIST_SENT), 1);
+}
+
+// A received SMS that cannot be written to SMS.dat is not kept: the device
+// keeps it, and a full list keeps its oldest record, which it would have
+// given up for the new one.
+TEST_F(SmsStore, ReceivedSmsThatCannotBeWrittenIsGivenBack) {
+    Bytes file = Header(SMS_LIST_CAPACITY, 0, 0);
+    for (int i = 0; i < SMS_LIST_CAPACITY; ++i) Append(file, Simple("r" + std::to_string(i)));
+    WriteAll(path, file);
+    ASSERT_EQ(mng.Load(), 1);
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);  // nothing can be renamed over it
+    auto* sms = new CSMS;
+    sms->SetText("nová");
+    const size_t rows = ui.rowOps.size();
+    EXPECT_FALSE(mng.OnSmsReceived(sms));
+    EXPECT_EQ(mng.GetCount(SMS_LIST_RECEIVED), SMS_LIST_CAPACITY);
+    EXPECT_STREQ(mng.Get(0, SMS_LIST_RECEIVED)->GetText(), "r0");
+    EXPECT_EQ(mng.Get(SMS_LIST_CAPACITY - 1, SMS_LIST_RECEIVED)->GetText(),
+              "r" + std::to_string(SMS_LIST_CAPACITY - 1));
+    EXPECT_EQ(ui.rowOps.size(), rows);  // the view never saw it
+    ASSERT_EQ(::rmdir(path.c_str()), 0);
+    sms = new CSMS;
+    sms->SetText("nová");
+    EXPECT_TRUE(mng.OnSmsReceived(sms));
+    EXPECT_STREQ(mng.Get(0, SMS_LIST_RECEIVED)->GetText(), "r1");
+    EXPECT_STREQ(mng.Get(SMS_LIST_CAPACITY - 1, SMS_LIST_RECEIVED)->GetText(), "nová");
+}
+
 // Random and mutated files: the load ends cleanly and the lists keep their
 // limits (run under AddressSanitizer to catch reads past a buffer and leaks).
 TEST_F(SmsStore, RandomAndMutatedFilesLoadWithinLimits) {
