@@ -128,6 +128,25 @@ class Sim:
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self.port = self.proc.stdout.readline().decode().strip()
         check(self.port.startswith("/"), "vantrix-sim did not start")
+        self.lines = []  # what it printed after the port, as JSON
+
+    def read_lines(self):
+        """Takes what the simulator printed since the last look, without waiting."""
+        os.set_blocking(self.proc.stdout.fileno(), False)
+        try:
+            chunk = self.proc.stdout.read() or b""
+        finally:
+            os.set_blocking(self.proc.stdout.fileno(), True)
+        self.pending = getattr(self, "pending", b"") + chunk
+        while b"\n" in self.pending:
+            line, self.pending = self.pending.split(b"\n", 1)
+            if line.startswith(b"{"):
+                self.lines.append(json.loads(line))
+        return self.lines
+
+    def held(self, frame):
+        """True once the reply to request frame `frame` is held back (--fault K:hold)."""
+        return any(x.get("held") == frame for x in self.read_lines())
 
     def ask(self, line):
         with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
@@ -159,13 +178,14 @@ class Sim:
             return []
         self.proc.stdin.close()
         try:
-            out = self.proc.stdout.read()
+            out = getattr(self, "pending", b"") + self.proc.stdout.read()
             self.proc.wait(timeout=10)
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()
             return []
-        return [json.loads(line) for line in out.decode().splitlines() if line.startswith("{")]
+        return [json.loads(line) for line in out.decode().splitlines() if line.startswith("{") and
+                not line.startswith('{"held"')]
 
 
 def write_profile(path, port, access_mode=1, modem_index=-1, tree_width=None):

@@ -401,17 +401,121 @@ def czech_dialogs(ctx):
 
 # ---------------------------------------------------------------- a received SMS survives a kill
 
-def sms_kept_on_kill(ctx):
-    sim = ctx.sim(state={"smsQueue": [{"time": "2026-12-02 06:30:00", "number": "+420602000333",
-                                       "text": "Výpadek proudu"}]})
+KEPT_QUEUE = [{"time": "2026-12-02 06:30:0%d" % i, "number": "+42060200033%d" % i,
+               "text": "Výpadek proudu č. %d" % i} for i in range(2)]
+
+
+def deleted_but_not_kept(sim, data_dir):
+    """The SMS the device no longer has that SMS.dat does not hold."""
+    left = sim.state()["smsQueue"]
+    path = os.path.join(data_dir, "SMS.dat")
+    data = open(path, "rb").read() if os.path.exists(path) else b""
+    return [s["text"] for s in KEPT_QUEUE[:len(KEPT_QUEUE) - len(left)] if s["text"].encode("cp1250") not in data]
+
+
+def sms_kept_at_every_frame(ctx):
+    """The program killed as the device receives each frame of an SMS reading,
+    the acknowledges among them: what the device deleted is in SMS.dat."""
+    sim = ctx.sim(state={"smsQueue": KEPT_QUEUE})
     p = ctx.program(sim.port)
     ui = Ui(ctx, p)
-    ui.press(ui.tool("Online"))
-    wait(lambda: sim.state()["smsQueue"] == [], 30, "the idle poll to take the SMS from the device")
-    wait(lambda: "Přijaté (1)" in d.tree_rows(ui.tab("Nástroje")), 10, "the SMS in the received list")
+    ui.sequence(lambda: ui.key("F5"))
+    frames = sim.ask("stats")["commands"]
+    check(frames.count(0x2A) == 2, "the fault-free reading acknowledged both: %s" % frames)
     p.kill()
-    data = open(os.path.join(p.data, "SMS.dat"), "rb").read()
-    check("Výpadek proudu".encode("cp1250") in data, "SMS.dat holds the SMS the device no longer has")
+    sim.stop()
+    for k in range(1, len(frames) + 1):
+        sim = ctx.sim("--fault", "%d:hold" % k, state={"smsQueue": KEPT_QUEUE})
+        p = ctx.program(sim.port)
+        sms_dat = os.path.join(p.data, "SMS.dat")
+        if os.path.exists(sms_dat):
+            os.remove(sms_dat)
+        ui = Ui(ctx, p)
+        # The simulator kills the program itself the moment frame k arrives.
+        sim.ask("kill-on-hold %d" % p.proc.pid)
+        ui.key("F5")
+        wait(lambda: sim.held(k), 30, "frame %d (0x%02X) at the device" % (k, frames[k - 1]))
+        p.ended(10)
+        lost = deleted_but_not_kept(sim, p.data)
+        check(not lost, "killed at frame %d (0x%02X): deleted on the device, not in SMS.dat: %s" %
+              (k, frames[k - 1], lost))
+        sim.stop()
+    print("killed at each of %d frames: nothing lost" % len(frames))
+
+
+def sms_not_kept(ctx):
+    """SMS.dat cannot be written: the reading stops with a message and the
+    device keeps every SMS."""
+    sim = ctx.sim(state={"smsQueue": KEPT_QUEUE})
+    p = ctx.program(sim.port)
+    os.makedirs(os.path.join(p.data, "SMS.dat"))  # no file can be written there
+    ui = Ui(ctx, p)
+    ui.key("F5")
+    box, texts = ui.box()
+    check(any("nepodařilo uložit do souboru SMS.dat" in t for t in texts), "the message says why: %s" % texts)
+    ui.answer(box, "OK")
+    p.no_dialog(30)
+    check(len(sim.state()["smsQueue"]) == 2, "both SMS stay on the device")
+    check(0x2A not in sim.ask("stats")["commands"], "nothing was acknowledged")
+    check("Přijaté (0)" in d.tree_rows(ui.tab("Nástroje")), "the received list stays empty")
+
+
+def session_end(ctx):
+    """What the user changed is on disk at once, and SIGTERM (a log-out) ends
+    the program as closing it would: no question, dialogs closed, the device
+    disconnected, the files written; also while a sequence runs."""
+    sim = ctx.sim()
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.page("Nástroje", "Nová SMS")
+    d.set_text(ui.field("přijemci:"), "+420777000111")
+    d.set_text(ui.field("Text SMS"), "Uložená zpráva")
+    ui.press(ui.button("Uložit k odeslání"))
+    wait(lambda: "K odeslání (1)" in d.tree_rows(ui.tab("Nástroje")), 10, "the SMS in the to-send list")
+    sms_dat = os.path.join(p.data, "SMS.dat")
+    check("Uložená zpráva".encode("cp1250") in open(sms_dat, "rb").read(), "the saved SMS is in SMS.dat at once")
+
+    ui.sequence(lambda: ui.press(ui.tool("Online")))
+    wait(lambda: ui.status() == "online", 20, "online")
+    ui.page("Konfigurace", "SIM karta 1")
+    d.set_text(ui.field("PIN:"), "1111")
+    wait(lambda: ui.title() == MODIFIED, 5, "modified")
+    ui.key("F10")
+    dlg = p.dialog("Nastavení komunikace")
+    tabs = d.find(dlg, role_name="page tab list")
+    ui.press(d.find(tabs, "Vzdálený přístup", "page tab"))
+    ui.press(ui.button("Přidat", dlg))
+    item = wait(lambda: [w for w in p.windows() if w not in (ui.main, dlg) and d.showing(w)], 10,
+                "the connection item dialog")[0]
+    d.set_text(d.find(item, "tel.číslo:", "text"), "603999888")
+    d.set_text(d.find(item, "PIN:", "text"), "1357")
+    ui.press(ui.button("Ok", item))
+    wait(lambda: not d.showing(item), 5, "the item dialog to close")
+    conns = os.path.join(p.data, "Connection.dat")
+    wait(lambda: os.path.exists(conns) and b"603999888" in open(conns, "rb").read(), 5,
+         "the new connection in Connection.dat at once")
+    check(oct(os.stat(conns).st_mode & 0o777) == "0o600", "Connection.dat stays private")
+
+    # The settings dialog is still open and the device online.
+    p.proc.send_signal(15)
+    check(p.ended(20) == 0, "SIGTERM ends the program")
+    commands = sim.ask("stats")["commands"]
+    check(commands[-2:] == [0x22, 0x86] and sim.ask("state") is not None, "the device was disconnected: %s" %
+          commands[-4:])
+    check(b"603999888" in open(conns, "rb").read(), "Connection.dat kept")
+    check(os.path.exists(os.path.join(p.data, "Profile.dat")), "Profile.dat written")
+    sim.stop()
+
+    # SIGTERM while a slow reading runs: it is cancelled and the program ends.
+    sim = ctx.sim("--reply-ms", "400")
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.key("ctrl+r")
+    p.dialog(PROGRESS, 10, "the progress dialog")
+    time.sleep(1.5)
+    p.proc.send_signal(15)
+    check(p.ended(30) == 0, "SIGTERM during a sequence ends the program")
+    check(sim.ask("stats")["commands"][-2:] == [0x22, 0x86], "the device was disconnected")
 
 
 # ---------------------------------------------------------------- every control has a name
@@ -453,7 +557,7 @@ def names(ctx):
 
 SCENARIOS = {f.__name__: f for f in (startup, read_config, write_config, online, sms, gprs, silent_device,
                                      close_question, remote, files_at_end, names,
-                                     czech_dialogs, sms_kept_on_kill)}
+                                     czech_dialogs, sms_kept_at_every_frame, sms_not_kept, session_end)}
 
 if __name__ == "__main__":
     d.run(SCENARIOS)

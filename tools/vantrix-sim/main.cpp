@@ -11,6 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -118,8 +119,20 @@ int OpenControl(const std::string& path) {
 
 // One request line, one answer line: "state" gives the whole state, a JSON
 // object is merged into it as --state would load it.
+// Set by "kill-on-hold PID": the process that gets SIGKILL the moment a reply
+// is held, closer to that moment than a test that hears of it could be.
+std::atomic<pid_t> g_killOnHold{0};
+
 std::string ControlAnswer(CVantrixSim& sim, const std::string& line) {
     if (line == "state") return sim.State().dump();
+    if (line.rfind("kill-on-hold ", 0) == 0) {
+        try {
+            g_killOnHold.store(pid_t(std::stol(line.substr(13))));
+            return R"({"ok":true})";
+        } catch (const std::exception&) {
+            return R"({"error":"kill-on-hold takes a process id"})";
+        }
+    }
     if (line == "release") {
         sim.Release();
         return R"({"ok":true})";
@@ -339,6 +352,7 @@ int main(int argc, char** argv) {
     // A held reply is told on standard output, one JSON line, so that a test
     // can act at that very step and then send "release".
     sim.SetHoldListener([](long frame, uint8_t cmd) {
+        if (const pid_t pid = g_killOnHold.load(); pid > 0) ::kill(pid, SIGKILL);
         std::printf("{\"held\": %ld, \"cmd\": %u}\n", frame, unsigned(cmd));
         std::fflush(stdout);
     });
