@@ -151,6 +151,9 @@ def run(op, kind=None, k=None, bound=120):
     stderr = open(os.path.join(run_dir, "stderr"), "wb")
     start = time.monotonic()
     proc = subprocess.Popen([CTL, "--port", sim.port, *args], stdout=stdout, stderr=stderr)
+    if kind == "kill":
+        # The simulator kills the program the moment frame k arrives.
+        sim.control("kill-on-hold %d" % proc.pid)
     interrupted = False
     signalled = None
     try:
@@ -161,9 +164,8 @@ def run(op, kind=None, k=None, bound=120):
             if kind in ("kill", "int") and k in sim.held() and signalled is None:
                 signalled = kind
                 interrupted = True
-                proc.send_signal(signal.SIGKILL if kind == "kill" else signal.SIGINT)
-                if kind == "kill":
-                    proc.wait()
+                if kind == "int":
+                    proc.send_signal(signal.SIGINT)
                 sim.control("release")
             if op.name == "monitor" and not interrupted:
                 with open(os.path.join(run_dir, "stdout"), "rb") as f:

@@ -338,16 +338,17 @@ void CSimDevice::Deliver(std::vector<uint8_t> reply, const uint8_t* p, size_t n,
         else if (chance(m_opt.shortRate))
             fault = FrameFaultSpec{FrameFault::Short, 0};
     }
+    // The device answers one request after the other: an answer comes
+    // replyMs after the later of its request and the answer before it.
     const int64_t now = SteadyMs();
-    int64_t due = m_busyUntilMs > now ? m_busyUntilMs : 0;
-    if (m_opt.replyMs) due = std::max(due, now + int64_t(m_opt.replyMs));
+    const int64_t start = std::max(now, m_busyUntilMs);
+    int64_t due = m_opt.replyMs ? start + int64_t(m_opt.replyMs) : (m_busyUntilMs > now ? m_busyUntilMs : 0);
     if (fault) {
         switch (fault->kind) {
         case FrameFault::Drop: ++m_stats.dropped; return;
         case FrameFault::Late:
             ++m_stats.late;
-            due = std::max(due, now) + (fault->lateMs ? fault->lateMs : PastTimeoutMs(p, n));
-            m_busyUntilMs = due;
+            due = start + int64_t(m_opt.replyMs) + (fault->lateMs ? fault->lateMs : PastTimeoutMs(p, n));
             break;
         case FrameFault::Short:
             ++m_stats.shortened;
@@ -357,7 +358,7 @@ void CSimDevice::Deliver(std::vector<uint8_t> reply, const uint8_t* p, size_t n,
             // The copy comes a moment later, when the PC may already wait
             // for the answer to its next request.
             ++m_stats.duplicated;
-            m_delayed.push_back({std::max(due, now) + kDupAfterMs, reply});
+            m_delayed.push_back({(due ? due : now) + kDupAfterMs, reply});
             break;
         case FrameFault::Hold:
             ++m_stats.held;
@@ -366,10 +367,12 @@ void CSimDevice::Deliver(std::vector<uint8_t> reply, const uint8_t* p, size_t n,
             return;
         }
     }
-    if (due)
-        m_delayed.push_back({due, std::move(reply)});
-    else
+    if (!due) {
         SendReply(reply, out);
+        return;
+    }
+    m_busyUntilMs = due;
+    m_delayed.push_back({due, std::move(reply)});
 }
 
 std::vector<uint8_t> CSimDevice::WithHead(std::vector<uint8_t> reply) const {

@@ -57,7 +57,7 @@ struct SimOptions {
     // frame of the run counted, the faulted ones too).
     std::map<long, FrameFaultSpec> frameFaults;
     std::map<uint8_t, size_t> replyExtra;  // command -> bytes a device appends to its replies
-    uint32_t replyMs = 0;                  // every reply comes this long after its request, in order
+    uint32_t replyMs = 0;  // every request takes the device this long, one after the other
     uint32_t seed = 1;
     std::set<uint8_t> silent;             // commands that get no answer
     std::map<uint8_t, uint8_t> refuse;    // command -> acknowledge code
