@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <csignal>
 #include <exception>
 
 #include "app/App.h"
@@ -9,6 +10,9 @@
 #include "app/Vantrix.h"
 
 int main(int argc, char** argv) {
+    // A file that reaches its size limit (ulimit -f) fails its write, which
+    // is then reported, instead of killing the program with the SMS it holds.
+    std::signal(SIGXFSZ, SIG_IGN);
     SetApplicationNames();
     QApplication qapp(argc, argv);
     Q_INIT_RESOURCE(app);

@@ -2,6 +2,8 @@
 out: a full disk or a reader that went away stops them (74), and the rest
 stays on the device."""
 import json
+import os
+import resource
 import subprocess
 import sys
 import tempfile
@@ -43,6 +45,19 @@ with tempfile.TemporaryDirectory() as tmp:
         check(rc == 74, "closed pipe: status %d (a signal is negative), %s" % (rc, err))
         left = waiting(sim.stop())
         check(left == ["zpráva 1", "zpráva 2"], "the unwritten two stay on the device: %s" % left)
+    # A file size limit (ulimit -f): the first line that no longer fits fails
+    # with EFBIG (the program is not killed by SIGXFSZ), 74, the rest stays.
+    with Sim(SIM, tmp, state={"smsQueue": QUEUE}) as sim:
+        out = os.path.join(tmp, "limited.txt")
+        with open(out, "w") as f:
+            r = subprocess.run([CTL, "--port", sim.port, "sms-read"], stdout=f, stderr=subprocess.PIPE, timeout=120,
+                               preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (100, 100)))
+        err = r.stderr.decode()
+        check(r.returncode == 74 and "sms-read:" in err, "sms-read under ulimit -f: status %d, %s" % (r.returncode, err))
+        left = waiting(sim.stop())
+        written = open(out, encoding="utf-8").read().count("\n")
+        check(written + len(left) == 3 and len(left) >= 2, "%d written, the rest on the device: %s" % (written, left))
+
     # monitor: the first line cannot be written, it ends at once with 74
     # instead of watching on; nothing is acknowledged.
     with Sim(SIM, tmp, state={"smsQueue": QUEUE}) as sim:

@@ -461,6 +461,11 @@ int main(int argc, char** argv) {
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    // Likewise a file that reaches its size limit (ulimit -f): the write fails
+    // with EFBIG instead of the program dying with nothing said.
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     CLI::App app{"vantrixctl - configuration, state, SMS and GPRS of a Vantrix gateway"};
     // The same command line everywhere: on Windows a path such as /tmp/x.cfg
     // would otherwise be taken for an option.
