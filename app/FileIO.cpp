@@ -1,13 +1,15 @@
 #include "app/FileIO.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -30,13 +32,17 @@ size_t CInFile::Read(void* buf, size_t n) {
 
 bool CInFile::Failed() const { return m_f && std::ferror(m_f); }
 
+mode_t CInFile::Mode() const {
+    struct stat st;
+    return m_f && ::fstat(::fileno(m_f), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
 CAtomicFile::CAtomicFile(std::string path, mode_t mode) : m_path(std::move(path)), m_mode(mode) {}
 
 CAtomicFile::~CAtomicFile() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        ::unlink(m_tmp.c_str());
-    }
+    if (m_fd < 0) return;
+    ::close(m_fd);
+    if (!m_inPlace) ::unlink(m_tmp.c_str());
 }
 
 std::string FollowLinks(const std::string& path) {
@@ -58,30 +64,103 @@ std::string FollowLinks(const std::string& path) {
     return p;
 }
 
-bool CAtomicFile::Create() {
-    m_target = FollowLinks(m_path);
-    struct stat old;
-    const bool exists = ::stat(m_target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    // Created with open() rather than mkstemp() so that the umask applies to a new file.
-    std::random_device rd;
-    for (int tries = 0; tries < 100 && m_fd < 0; ++tries) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x", unsigned(rd()));
-        m_tmp = m_target + suffix;
-        m_fd = ::open(m_tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, m_mode);
-        if (m_fd < 0 && errno != EEXIST) return false;
+namespace {
+
+// How long a save waits for another one of the same target to end.
+constexpr auto kSaveWait = std::chrono::seconds(10);
+
+bool SameFile(int fd, const std::string& path) {
+    struct stat a, b;
+    return ::fstat(fd, &a) == 0 && ::lstat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Creates `tmp` for a save, locked for this save alone. A temporary file that
+// nobody holds locked is left by a save that was killed: it goes, so that no
+// more than one copy (maybe with the PINs) is ever left beside a target. The
+// lock is checked against the name afterwards, since another save may have
+// renamed or removed the file in between. -1 and errno on failure.
+int CreateLockedTemp(const std::string& tmp, mode_t mode) {
+    const auto end = std::chrono::steady_clock::now() + kSaveWait;
+    while (std::chrono::steady_clock::now() < end) {
+        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        const bool created = fd >= 0;
+        if (!created) {
+            if (errno != EEXIST) return -1;
+            fd = ::open(tmp.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0) {
+                if (errno == ENOENT) continue;
+                return -1;
+            }
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            // A save under way: wait for it to end.
+            ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            continue;
+        }
+        if (!SameFile(fd, tmp)) {
+            ::close(fd);
+            continue;
+        }
+        if (created) return fd;
+        ::unlink(tmp.c_str());
+        ::close(fd);
     }
-    if (m_fd < 0) return false;
-    if (exists) {
-        // Owner and group only where the process may give them; the mode
-        // after them, since a change of owner clears the set-id bits.
-        (void)!::fchown(m_fd, old.st_uid, old.st_gid);
-        if (::fchmod(m_fd, old.st_mode & 07777) != 0) {
-            ::close(m_fd);
-            ::unlink(m_tmp.c_str());
-            m_fd = -1;
+    errno = EBUSY;
+    return -1;
+}
+
+// After a rename the directory holds the new name only once it is on disk too.
+bool SyncDirOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    // Some file systems cannot sync a directory; they say so with EINVAL.
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+bool CAtomicFile::Create() {
+    struct stat old;
+    if (::stat(m_path.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
+        if (S_ISDIR(old.st_mode)) {
+            errno = EISDIR;
             return false;
         }
+        // Opened by its own name: the kernel follows /dev/stdout to a pipe
+        // where a path cannot.
+        m_inPlace = true;
+        m_fd = ::open(m_path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        return m_ok = m_fd >= 0;
+    }
+    m_target = FollowLinks(m_path);
+    const bool exists = ::stat(m_target.c_str(), &old) == 0;
+    m_tmp = m_target + ".part";
+    // Never more rights than the final file from the first moment: a file
+    // that exists gives its mode (the umask may take bits off; they are put
+    // back below), a new one `m_mode` less the umask.
+    const mode_t first = exists ? old.st_mode & 0777 : m_exact ? m_mode & 0700 : m_mode;
+    m_fd = CreateLockedTemp(m_tmp, first);
+    if (m_fd < 0) return false;
+    bool ok = true;
+    if (exists) {
+        // Owner and group only where the process may give them, the group on
+        // its own where the owner cannot be kept; the mode after them, since a
+        // change of owner clears the set-id bits.
+        if (::fchown(m_fd, old.st_uid, old.st_gid) != 0) (void)!::fchown(m_fd, uid_t(-1), old.st_gid);
+        ok = ::fchmod(m_fd, old.st_mode & 07777) == 0;
+    } else if (m_exact) {
+        ok = ::fchmod(m_fd, m_mode & 07777) == 0;
+    }
+    if (!ok) {
+        ::close(m_fd);
+        ::unlink(m_tmp.c_str());
+        m_fd = -1;
+        return false;
     }
     m_ok = true;
     return true;
@@ -106,12 +185,20 @@ bool CAtomicFile::Write(const void* data, size_t n) {
 
 bool CAtomicFile::Commit() {
     if (m_fd < 0) return false;
+    if (m_inPlace) {
+        // A pipe or a device cannot be synced; the close tells a late failure.
+        bool ok = m_ok;
+        ok = ::close(m_fd) == 0 && ok;
+        m_fd = -1;
+        return ok;
+    }
     bool ok = m_ok && ::fsync(m_fd) == 0;
-    ok = (::close(m_fd) == 0) && ok;
-    m_fd = -1;
+    // Renamed while still open and locked: no other save takes the name in between.
     if (ok) ok = ::rename(m_tmp.c_str(), m_target.c_str()) == 0;
     if (!ok) ::unlink(m_tmp.c_str());
-    return ok;
+    ok = ::close(m_fd) == 0 && ok;
+    m_fd = -1;
+    return ok && SyncDirOf(m_target);
 }
 
 bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t mode) {

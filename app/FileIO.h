@@ -1,7 +1,8 @@
 // The program's own files: read sequentially with exact-length reads, written
 // through a temporary file that is renamed over the target only when every
 // byte has been written, so a failed or interrupted save leaves the previous
-// file whole.
+// file whole. A target that is no regular file (a FIFO, a device, a pipe) is
+// written through itself instead: renaming over it would replace it.
 #pragma once
 
 #include <sys/types.h>
@@ -31,6 +32,8 @@ public:
     bool Failed() const;
     // True when the last Open failed because there is no such file.
     bool NotFound() const { return m_openErrno == ENOENT; }
+    // The permission bits of the open file; 0 when they cannot be told.
+    mode_t Mode() const;
 
 private:
     std::FILE* m_f = nullptr;
@@ -51,7 +54,8 @@ public:
 
     // Before each write of the store: false when it must not be written
     // (no load ran, or the file could not be read); a partly loaded file is
-    // first copied to `<path>.bak`, once, and false when that copy failed.
+    // first copied to `<path>.bak` with its own mode (`bakMode` when that
+    // cannot be told), once, and false when that copy failed.
     bool MayWrite(const std::string& path, mode_t bakMode);
 
 private:
@@ -64,20 +68,29 @@ inline constexpr mode_t kPrivateFileMode = 0600;
 
 class CAtomicFile {
 public:
-    // A file that exists keeps its mode, owner and group; a new one gets
-    // `mode` less the umask. A symbolic link stays: its target is written.
+    // A file that exists keeps its mode, owner and group (the group also
+    // where the owner cannot be kept); a new one gets `mode` less the umask.
+    // The temporary copy never has more rights than the final file. A
+    // symbolic link stays: its target is written.
     explicit CAtomicFile(std::string path, mode_t mode = kNewFileMode);
     ~CAtomicFile();
     CAtomicFile(const CAtomicFile&) = delete;
     CAtomicFile& operator=(const CAtomicFile&) = delete;
 
-    // Creates the temporary file beside the target (the link's target).
+    // A new file gets exactly `mode`, whatever the umask (a copy that must
+    // have the mode of its original).
+    void SetExactMode(mode_t mode) { m_exact = true, m_mode = mode; }
+
+    // Creates the temporary file beside the target (the link's target):
+    // `<target>.part`. One that a killed save left is removed first; a save
+    // of the same target under way in another process is waited for.
     bool Create();
     // Writes all n bytes or fails; after a failure every later write fails too.
     bool Write(const void* data, size_t n);
-    // Flushes the data to disk and renames the temporary file over the target.
-    // Without a successful Commit the target is untouched and the temporary
-    // file is removed.
+    // Flushes the data to disk and renames the temporary file over the
+    // target, then flushes the directory, so that a power cut leaves the old
+    // file or the new one. Without a successful Commit the target is
+    // untouched and the temporary file is removed.
     bool Commit();
 
 private:
@@ -85,6 +98,8 @@ private:
     std::string m_target;  // m_path with its symbolic links followed
     std::string m_tmp;
     mode_t m_mode;
+    bool m_exact = false;
+    bool m_inPlace = false;  // the target is no regular file: written through itself
     int m_fd = -1;
     bool m_ok = false;
 };

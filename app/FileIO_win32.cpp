@@ -1,7 +1,9 @@
 // The program's own files on Windows: wide-character paths, binary mode, and
 // the save through a temporary file that MoveFileExW puts over the target.
 // FileIO.cpp is the POSIX realisation of the same header.
+#include <fcntl.h>
 #include <io.h>
+#include <share.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -15,7 +17,7 @@
 
 namespace {
 
-// Tries of a fresh temporary name before the save gives up.
+// Tries, 100 ms apart, to open the temporary file while another save holds it.
 constexpr int kTempTries = 100;
 
 }  // namespace
@@ -39,14 +41,18 @@ size_t CInFile::Read(void* buf, size_t n) {
 
 bool CInFile::Failed() const { return m_f && std::ferror(m_f); }
 
+mode_t CInFile::Mode() const {
+    struct _stat st;
+    return m_f && _fstat(_fileno(m_f), &st) == 0 ? mode_t(st.st_mode & 0777) : 0;
+}
+
 // The mode has no meaning here: the target gets the folder's access rights.
 CAtomicFile::CAtomicFile(std::string path, mode_t mode) : m_path(std::move(path)), m_mode(mode) {}
 
 CAtomicFile::~CAtomicFile() {
-    if (m_fd >= 0) {
-        _close(m_fd);
-        _wunlink(WidePath(m_tmp).c_str());
-    }
+    if (m_fd < 0) return;
+    _close(m_fd);
+    if (!m_inPlace) _wunlink(WidePath(m_tmp).c_str());
 }
 
 // Windows programs meet no symbolic links among their own files: the path is
@@ -55,11 +61,29 @@ std::string FollowLinks(const std::string& path) { return path; }
 
 bool CAtomicFile::Create() {
     m_target = FollowLinks(m_path);
-    const std::string stem = m_target + "." + std::to_string(GetCurrentProcessId()) + ".";
+    // NUL, CON, a COM port or a pipe is written through itself: a rename
+    // cannot go over it.
+    const std::wstring target = WidePath(m_target);
+    HANDLE h = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        const bool disk = GetFileType(h) == FILE_TYPE_DISK;
+        CloseHandle(h);
+        if (!disk) {
+            m_inPlace = true;
+            m_fd = _wopen(target.c_str(), _O_WRONLY | _O_BINARY);
+            return m_ok = m_fd >= 0;
+        }
+    }
+    // One temporary name per target, opened for this save alone: a killed
+    // save leaves one copy, which the next save takes over, and a save under
+    // way elsewhere is waited for.
+    m_tmp = m_target + ".part";
     for (int i = 0; i < kTempTries && m_fd < 0; ++i) {
-        m_tmp = stem + std::to_string(GetTickCount64() % 100000 + ULONGLONG(i)) + ".tmp";
-        m_fd = _wopen(WidePath(m_tmp).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-        if (m_fd < 0 && errno != EEXIST) break;
+        m_fd = _wsopen(WidePath(m_tmp).c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _SH_DENYRW,
+                       _S_IREAD | _S_IWRITE);
+        if (m_fd < 0 && errno != EACCES) break;
+        if (m_fd < 0) Sleep(100);
     }
     m_ok = m_fd >= 0;
     return m_ok;
@@ -84,6 +108,12 @@ bool CAtomicFile::Write(const void* data, size_t n) {
 
 bool CAtomicFile::Commit() {
     if (m_fd < 0) return false;
+    if (m_inPlace) {
+        bool ok = m_ok;
+        ok = _close(m_fd) == 0 && ok;
+        m_fd = -1;
+        return ok;
+    }
     bool ok = m_ok && _commit(m_fd) == 0;
     ok = (_close(m_fd) == 0) && ok;
     m_fd = -1;

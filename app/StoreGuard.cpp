@@ -21,11 +21,12 @@ bool CStoreGuard::MayWrite(const std::string& path, mode_t bakMode) {
         m_state = MISSING;
         return true;
     }
-    // An older copy goes first, so that the new one gets the store's own mode
-    // for new files, not whatever the old copy had.
+    // An older copy goes first; the new one gets the mode of the store it
+    // copies (a private SMS.dat has a private copy), not what the old had.
     const std::string bakPath = path + ".bak";
     if (!RemoveFile(bakPath)) return false;
-    CAtomicFile bak(bakPath, bakMode);
+    CAtomicFile bak(bakPath);
+    bak.SetExactMode(in.Mode() ? in.Mode() : bakMode);
     if (!bak.Create()) return false;
     char buf[8192];
     for (size_t n; (n = in.Read(buf, sizeof buf)) > 0;)

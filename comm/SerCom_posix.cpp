@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -223,6 +224,11 @@ void CSerCom::OpenLog(const std::string& path) {
     // A stream, not a document: it grows with the traffic, so it is written
     // in place and replaced at each connection. Private: it records the PIN frame.
     m_logFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivateFileMode);
+    // A log an older version left readable is made private before the first byte.
+    if (m_logFd >= 0 && ::fchmod(m_logFd, kPrivateFileMode) != 0) {
+        ::close(m_logFd);
+        m_logFd = -1;
+    }
     m_writeHeaderDue = m_readHeaderDue = m_logFd >= 0;
 }
 
