@@ -1,18 +1,22 @@
 // Saving a file keeps what the user set up around it: its mode (a .cfg holds
-// the SIM PINs), the umask for a new file, and a symbolic link to it.
+// the SIM PINs), the umask for a new file, a symbolic link to it, and no
+// copy of it behind a killed save.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <string>
 #include <vector>
 
 #include "app/FileIO.h"
 #include "config/VantrixCfg.h"
 #include "remote/ConnectDsc.h"
+#include "sms/SMSMng.h"
 #include "tests/support/FakeUI.h"
 #include "tests/support/TempDir.h"
 
@@ -112,4 +116,70 @@ TEST_F(FileModes, SaveThroughALinkWritesItsTargetAndTheLinkStays) {
     EXPECT_EQ(ReadAll(dir.File("store/later.cfg")), (std::vector<unsigned char>{'n', 'e', 'w'}));
     ASSERT_EQ(::lstat(dir.File("store/dangling.cfg").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+// A save killed half way left a full copy (PINs and all) beside the target
+// each time, and nothing removed them; two saves at once could write into
+// one temporary file. Now a killed save leaves one, the next save of that
+// target takes it away, and concurrent saves each rename a whole file.
+TEST_F(FileModes, KilledSavesLeaveOneCopyAndConcurrentSavesStayWhole) {
+    const std::string target = dir.File("site.cfg");
+    WriteAll(target, "old", 3);
+    for (int round = 0; round < 3; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            CAtomicFile f(target);
+            if (f.Create() && f.Write("half", 4)) ::raise(SIGKILL);
+            ::_exit(1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"site.cfg", "site.cfg.part"})) << round;
+        EXPECT_EQ(ReadAll(target), (std::vector<unsigned char>{'o', 'l', 'd'}));
+    }
+    ASSERT_TRUE(WriteFileAtomic(target, "new", 3));
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"site.cfg"});
+
+    // Four processes save the same target 50 times each, every content a
+    // different length: the target is always one of them whole.
+    std::vector<pid_t> savers;
+    for (int p = 0; p < 4; ++p) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const std::string content(size_t(1000 + p), char('a' + p));
+            for (int i = 0; i < 50; ++i)
+                if (!WriteFileAtomic(target, content.data(), content.size())) ::_exit(2);
+            ::_exit(0);
+        }
+        savers.push_back(child);
+    }
+    for (int i = 0; i < 200; ++i) {
+        const auto bytes = ReadAll(target);
+        const size_t n = bytes.size();
+        if (n == 3) continue;  // not saved yet
+        ASSERT_TRUE(n >= 1000 && n <= 1003) << n;
+        EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 'a' + int(n - 1000)), long(n));
+    }
+    for (pid_t child : savers) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"site.cfg"});
+}
+
+// The copy of a damaged store was made 0644 beside a 0600 SMS.dat.
+TEST_F(FileModes, StoreCopyHasTheModeOfTheStore) {
+    Umask u(022);
+    const std::string store = dir.File("SMS.dat");
+    WriteAll(store, "\x01\0\0\0\x09\0\0\0\0\0\0\0\0\0\0\0", 16);  // nine records promised, none there
+    ASSERT_EQ(::chmod(store.c_str(), 0600), 0);
+    CSMSMng sms(ui, store);
+    EXPECT_EQ(sms.Load(), 0);
+    ASSERT_EQ(sms.Save(), 1);
+    EXPECT_EQ(ModeOf(store + ".bak"), 0600u);
+    EXPECT_EQ(ModeOf(store), 0600u);
 }
