@@ -311,6 +311,17 @@ def close_question(ctx):
 
 # ---------------------------------------------------------------- 9. remote access over a modem
 
+def add_connection(ui, dlg, number, pin):
+    """A new entry through "Přidat" of the communication settings dialog."""
+    ui.press(ui.button("Přidat", dlg))
+    item = wait(lambda: [w for w in ui.p.windows() if w not in (ui.main, dlg) and d.showing(w)], 10,
+                "the connection item dialog")[0]
+    d.set_text(d.find(item, "tel.číslo:", "text"), number)
+    d.set_text(d.find(item, "PIN:", "text"), pin)
+    ui.press(ui.button("Ok", item))
+    wait(lambda: not d.showing(item), 5, "the item dialog to close")
+
+
 def remote(ctx):
     sim = ctx.sim("--modem", "--pin", "2468", "--ring-ms", "100", "--guard-ms", "200")
     p = ctx.program(sim.port)
@@ -324,13 +335,7 @@ def remote(ctx):
     ui.press(d.find(dlg, "vzdálený přístup", "radio button"))
     tabs = d.find(dlg, role_name="page tab list")
     ui.press(d.find(tabs, "Vzdálený přístup", "page tab"))
-    ui.press(ui.button("Přidat", dlg))
-    item = wait(lambda: [w for w in p.windows() if w not in (ui.main, dlg) and d.showing(w)], 10,
-                "the connection item dialog")[0]
-    d.set_text(d.find(item, "tel.číslo:", "text"), "603123456")
-    d.set_text(d.find(item, "PIN:", "text"), "2468")
-    ui.press(ui.button("Ok", item))
-    wait(lambda: not d.showing(item), 5, "the item dialog to close")
+    add_connection(ui, dlg, "603123456", "2468")
     connections = d.find(dlg, "připojení:", pred=lambda a: d.role(a) != "label")
     check("603123456" in [c.name for c in d.walk(connections)], "the new connection is listed")
     modem_list = d.find(dlg, "modem:", pred=lambda a: d.role(a) != "label")
@@ -484,13 +489,7 @@ def session_end(ctx):
     dlg = p.dialog("Nastavení komunikace")
     tabs = d.find(dlg, role_name="page tab list")
     ui.press(d.find(tabs, "Vzdálený přístup", "page tab"))
-    ui.press(ui.button("Přidat", dlg))
-    item = wait(lambda: [w for w in p.windows() if w not in (ui.main, dlg) and d.showing(w)], 10,
-                "the connection item dialog")[0]
-    d.set_text(d.find(item, "tel.číslo:", "text"), "603999888")
-    d.set_text(d.find(item, "PIN:", "text"), "1357")
-    ui.press(ui.button("Ok", item))
-    wait(lambda: not d.showing(item), 5, "the item dialog to close")
+    add_connection(ui, dlg, "603999888", "1357")
     conns = os.path.join(p.data, "Connection.dat")
     wait(lambda: os.path.exists(conns) and b"603999888" in open(conns, "rb").read(), 5,
          "the new connection in Connection.dat at once")

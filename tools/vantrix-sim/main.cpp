@@ -45,6 +45,20 @@ bool ParseCmd(std::string s, uint8_t& cmd) {
     return true;
 }
 
+// "CMD:N": a command code in hexadecimal and a number up to `max` (in C
+// notation when base is 0).
+bool ParseCmdValue(const std::string& s, uint8_t& cmd, unsigned long& value, unsigned long max, int base) {
+    const size_t colon = s.find(':');
+    if (colon == std::string::npos || !ParseCmd(s.substr(0, colon), cmd)) return false;
+    try {
+        size_t used = 0;
+        value = std::stoul(s.substr(colon + 1), &used, base);
+        return used == s.size() - colon - 1 && value <= max;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 // "K:drop", "K:late", "K:late:MS", "K:short", "K:dup", "K:hold".
 bool ParseFrameFault(const std::string& s, long& frame, FrameFaultSpec& spec) {
     static const std::map<std::string, FrameFault> kinds = {{"drop", FrameFault::Drop},
@@ -277,31 +291,18 @@ int main(int argc, char** argv) {
         o.silent.insert(cmd);
     }
     for (const auto& s : refuse) {
-        auto colon = s.find(':');
         uint8_t cmd;
-        unsigned long ack = 256;
-        try {
-            if (colon != std::string::npos) ack = std::stoul(s.substr(colon + 1), nullptr, 0);
-        } catch (const std::exception&) {}
-        if (colon == std::string::npos || !ParseCmd(s.substr(0, colon), cmd) || ack > 255) {
+        unsigned long ack;
+        if (!ParseCmdValue(s, cmd, ack, 255, 0)) {
             std::cerr << "vantrix-sim: --refuse " << s << ": expected CMD:ACK\n";
             return kExitUsage;
         }
         o.refuse[cmd] = uint8_t(ack);
     }
     for (const auto& s : delay) {
-        auto colon = s.find(':');
         uint8_t cmd;
-        unsigned long ms = 0;
-        bool good = colon != std::string::npos && ParseCmd(s.substr(0, colon), cmd);
-        try {
-            size_t used = 0;
-            if (good) ms = std::stoul(s.substr(colon + 1), &used, 10);
-            good = good && used == s.size() - colon - 1 && ms <= 60000;
-        } catch (const std::exception&) {
-            good = false;
-        }
-        if (!good) {
+        unsigned long ms;
+        if (!ParseCmdValue(s, cmd, ms, 60000, 10)) {
             std::cerr << "vantrix-sim: --delay " << s << ": expected CMD:MS (MS up to 60000)\n";
             return kExitUsage;
         }
@@ -318,15 +319,9 @@ int main(int argc, char** argv) {
         o.frameFaults[frame] = spec;
     }
     for (const auto& s : extra) {
-        auto colon = s.find(':');
         uint8_t cmd;
-        unsigned long n = 0;
-        try {
-            if (colon != std::string::npos) n = std::stoul(s.substr(colon + 1), nullptr, 10);
-        } catch (const std::exception&) {
-            n = 1000;
-        }
-        if (colon == std::string::npos || !ParseCmd(s.substr(0, colon), cmd) || n > 256) {
+        unsigned long n;
+        if (!ParseCmdValue(s, cmd, n, 256, 10)) {
             std::cerr << "vantrix-sim: --reply-extra " << s << ": expected CMD:N (N up to 256)\n";
             return kExitUsage;
         }
