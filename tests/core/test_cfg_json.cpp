@@ -2,6 +2,8 @@
 // same bytes, and every field it refuses names its key.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -133,4 +135,93 @@ TEST(CfgJson, ATextMayFillItsFieldOnlyWhenItHoldsATerminator) {
                           9),
               0);
     EXPECT_EQ(Refusal(R"({"sim1_pin": "123456789"})"), "sim1_pin: 9 characters, at most 8");
+}
+
+namespace {
+
+// ParseCfgJson's refusal of `text`: never an exception, always a message.
+std::string ParseRefusal(const std::string& text) {
+    json j;
+    std::string error;
+    bool parsed = true;
+    EXPECT_NO_THROW(parsed = ParseCfgJson(text, "in.json", j, error)) << text.substr(0, 80);
+    EXPECT_FALSE(parsed) << text.substr(0, 80);
+    return error;
+}
+
+std::string Nested(int depth) { return std::string(size_t(depth), '[') + std::string(size_t(depth), ']'); }
+
+float MinValueOf(const std::string& number) {
+    CfgImage img = Defaults();
+    std::string error;
+    EXPECT_TRUE(CfgFromJson(json::parse(R"({"sim1_credit": {"min_value": )" + number + "}}"), img, error))
+        << number << ": " << error;
+    return img.credit[0].min_value;
+}
+
+}  // namespace
+
+// What the parsed document would no longer show: the last of two keys, a
+// number turned infinite or zero, a nesting that costs memory without end.
+TEST(CfgJson, ParseRefusesWhatTheDocumentWouldHide) {
+    EXPECT_EQ(ParseRefusal(R"({"rs232_speed": 1e400})"),
+              "rs232_speed: 1e400 out of the range of a double-precision number");
+    EXPECT_EQ(ParseRefusal(R"({"alarms": [{}, {}, {"melody": -1e309}]})"),
+              "alarms[2].melody: -1e309 out of the range of a double-precision number");
+    EXPECT_EQ(ParseRefusal("[1, [2, 1E+999]]"), "[1][1]: 1E+999 out of the range of a double-precision number");
+    EXPECT_EQ(ParseRefusal(R"({"call": {"dial_delay": 1e-400}})"),
+              "call.dial_delay: 1e-400 too close to zero for a double-precision number");
+    EXPECT_EQ(ParseRefusal("1e400"), "configuration: 1e400 out of the range of a double-precision number");
+    // The first value is of the wrong type: the last one must not win over it.
+    EXPECT_EQ(ParseRefusal(R"({"sim1_pin": 5, "sim1_pin": "1"})"), "sim1_pin: duplicate key");
+    EXPECT_EQ(ParseRefusal(R"({"renum": {"entries": [{}, {"mode": 1, "result": "", "mode": 2}]}})"),
+              "renum.entries[1].mode: duplicate key");
+    EXPECT_EQ(ParseRefusal(Nested(kCfgJsonMaxDepth + 1)).substr(3 * kCfgJsonMaxDepth),
+              ": nested deeper than 32 levels");
+    EXPECT_EQ(ParseRefusal("{\"sim1_pin\": \"1\x01\"}").substr(0, 21), "in.json: not JSON, [j");
+
+    json j;
+    std::string error;
+    EXPECT_TRUE(ParseCfgJson(Nested(kCfgJsonMaxDepth), "in.json", j, error)) << error;
+    // Equal keys in different objects, and values such as 0e5 and 1e-300, are fine.
+    EXPECT_TRUE(ParseCfgJson(R"({"a": {"x": 0e5}, "b": {"x": 1e-300}})", "in.json", j, error)) << error;
+}
+
+TEST(CfgJson, ParseTakesAConfigurationUpToTheSizeLimit) {
+    std::string text = R"({"sim1_pin": "1"})";
+    text.resize(kCfgJsonMaxBytes, ' ');
+    json j;
+    std::string error;
+    EXPECT_TRUE(ParseCfgJson(text, "in.json", j, error)) << error;
+    text += ' ';
+    EXPECT_EQ(ParseRefusal(text), "in.json: more than 1048576 bytes, larger than the JSON of a configuration can be");
+}
+
+// The credit minimum is a float in the image: what jq writes for its dump
+// and the shortest forms of its extremes come back as the same bits.
+TEST(CfgJson, CreditMinimumTakesEveryFloatAndRefusesWhatItWouldLose) {
+    EXPECT_EQ(std::bit_cast<uint32_t>(MinValueOf("-0")), 0x80000000u);
+    EXPECT_EQ(std::bit_cast<uint32_t>(MinValueOf("-0.0")), 0x80000000u);
+    EXPECT_EQ(std::bit_cast<uint32_t>(MinValueOf("0")), 0u);
+    EXPECT_EQ(MinValueOf("3.4028235e38"), FLT_MAX);
+    EXPECT_EQ(MinValueOf("-3.4028235e38"), -FLT_MAX);
+    EXPECT_EQ(MinValueOf("1.401298464324817e-45"), std::bit_cast<float>(uint32_t(1)));  // as the dump writes it
+    EXPECT_EQ(MinValueOf("12.5"), 12.5f);
+    EXPECT_EQ(MinValueOf("0.1"), 0.1f);
+    EXPECT_EQ(Refusal(R"({"sim1_credit": {"min_value": 3.4028236e38}})"),
+              "sim1_credit.min_value: 3.4028236e+38 out of the range of a single-precision number");
+    EXPECT_EQ(Refusal(R"({"sim2_credit": {"min_value": -1e-50}})"),
+              "sim2_credit.min_value: -1e-50 too close to zero for a single-precision number");
+    EXPECT_EQ(Refusal(R"({"sim1_credit": {"min_value": 1e-40}})"),
+              "sim1_credit.min_value: 1e-40 too close to zero for a single-precision number");
+    // The smallest subnormal is 1.4e-45: it would be 40 % off.
+    EXPECT_EQ(Refusal(R"({"sim1_credit": {"min_value": 1e-45}})"),
+              "sim1_credit.min_value: 1e-45 too close to zero for a single-precision number");
+
+    // Every subnormal and the extremes, as the dump writes them, round trip.
+    CfgImage img = Defaults();
+    for (uint32_t bits : {0x00000001u, 0x007FFFFFu, 0x80400001u, 0x00800000u, 0x7F7FFFFFu, 0xFF7FFFFFu}) {
+        img.credit[0].min_value = std::bit_cast<float>(bits);
+        EXPECT_EQ(std::bit_cast<uint32_t>(ThroughText(img).credit[0].min_value), bits) << std::hex << bits;
+    }
 }

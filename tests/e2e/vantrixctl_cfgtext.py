@@ -93,6 +93,49 @@ with tempfile.TemporaryDirectory() as tmp:
     rc, _, err = run("cfg-diff", bad, a)
     check(rc == 2 and "sim1_pin: a text expected" in err, "refused JSON side")
 
+    # What the parsed document would hide is refused with 65 and the key path:
+    # a number beyond a double (the parser's exception used to abort the
+    # program), a key given twice (the last one won, even over a wrong type).
+    for text, message in [
+            ('{"rs232_speed": 1e400}', "rs232_speed: 1e400 out of the range of a double-precision number"),
+            ('{"alarms": [{}, {"x": -1e309}]}', "alarms[1].x: -1e309 out of the range of a double-precision number"),
+            ('{"call": {"dial_delay": 1e-400}}', "call.dial_delay: 1e-400 too close to zero"),
+            ('{"sim1_pin": 5, "sim1_pin": "1"}', "sim1_pin: duplicate key"),
+            ('{"renum": {"enabled": 1, "enabled": 0}}', "renum.enabled: duplicate key"),
+            ("[" * 33 + "]" * 33, "[0]" * 32 + ": nested deeper than 32 levels"),
+            ('{"sim1_credit": {"min_value": 1e-50}}',
+             "sim1_credit.min_value: 1e-50 too close to zero for a single-precision number"),
+            ('{"sim2_credit": {"min_value": 1e-40}}',
+             "sim2_credit.min_value: 1e-40 too close to zero for a single-precision number")]:
+        rc, _, err = run("cfg-load", "-", out, stdin=text.encode())
+        check(rc == 65 and message in err, "refusal %s: %d %s" % (text[:40], rc, err))
+        open(bad, "w").write(text)
+        rc, _, err = run("cfg-diff", bad, a)
+        check(rc == 2 and message in err, "cfg-diff of %s: %d %s" % (text[:40], rc, err))
+    # Nesting without end and a file far larger than a configuration: refused
+    # at once (they used to take gigabytes, then abort).
+    rc, _, err = run("cfg-load", "-", out, stdin=b"[" * 10_000_000)
+    check(rc == 65 and "-: more than 1048576 bytes" in err, "10 million [ on stdin: %d %s" % (rc, err))
+    huge = os.path.join(tmp, "huge.json")
+    with open(huge, "wb") as f:
+        f.write(b"[" * (100 << 20))
+    rc, _, err = run("cfg-load", huge, out)
+    check(rc == 65 and "huge.json: more than 1048576 bytes" in err, "100 MB of [: %d %s" % (rc, err))
+    os.remove(huge)
+    check(open(out, "rb").read() == before, "the refusals wrote nothing")
+
+    # The credit minimum: jq writes the dumped -0.0 as -0, which keeps its
+    # sign bit; the shortest form of the largest float is that float.
+    image = bytearray(open(a, "rb").read()[8:])
+    image[54:58] = struct.pack("<f", -0.0)
+    open(src, "wb").write(native_file(image))
+    dump = run("cfg-dump", src)[1]
+    check('"min_value": -0.0' in dump, "dumped -0.0")
+    rc, _, err = run("cfg-load", "-", out, stdin=dump.replace("-0.0", "-0").encode())
+    check(rc == 0 and open(out, "rb").read()[8 + 54:8 + 58] == bytes.fromhex("00000080"), "-0 keeps its sign: " + err)
+    rc, _, err = run("cfg-load", "-", out, stdin=b'{"sim1_credit": {"min_value": 3.4028235e38}}')
+    check(rc == 0 and open(out, "rb").read()[8 + 54:8 + 58] == bytes.fromhex("FFFF7F7F"), "FLT_MAX: " + err)
+
     # Against the device: read, change one field, compare, write, compare again.
     with Sim(SIM, tmp, "--layout", "2") as sim:
         dev = os.path.join(tmp, "dev.cfg")
