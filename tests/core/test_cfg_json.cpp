@@ -225,3 +225,24 @@ TEST(CfgJson, CreditMinimumTakesEveryFloatAndRefusesWhatItWouldLose) {
         EXPECT_EQ(std::bit_cast<uint32_t>(ThroughText(img).credit[0].min_value), bits) << std::hex << bits;
     }
 }
+
+// Lines and messages reach a terminal: nothing in them may act on it or
+// look like something it is not.
+TEST(CfgJson, PrintableEscapesEveryCharacterThatDoesNotPrint) {
+    EXPECT_EQ(Printable("1234\x7F"), "1234\\u007f");
+    EXPECT_EQ(Printable("\t\x1B[2J"), "\\u0009\\u001b[2J");
+    EXPECT_EQ(Printable("\u0080\u009B\u009F\u00A0\u00AD"), "\\u0080\\u009b\\u009f\\u00a0\\u00ad");
+    EXPECT_EQ(Printable("a\u200Bb\u202Ec\u2028\uFEFF\u3000"), "a\\u200bb\\u202ec\\u2028\\ufeff\\u3000");
+    EXPECT_EQ(Printable("\U000E0001"), "\\udb40\\udc01");  // past U+FFFF as JSON writes it
+    EXPECT_EQ(Printable("~ \u00A1Žluťoučký kůň €\U0001F600"), "~ \u00A1Žluťoučký kůň €\U0001F600");
+    // Bytes that are not UTF-8, overlong forms and surrogates pass as their numbers.
+    EXPECT_EQ(Printable("\xC2"), "\\xc2");
+    EXPECT_EQ(Printable("\xC0\x80"), "\\xc0\\x80");
+    EXPECT_EQ(Printable("\xED\xA0\x80"), "\\xed\\xa0\\x80");
+    EXPECT_EQ(Printable("\x9B"), "\\x9b");
+
+    const json j = {{"k\u0085", "1\u0000\u007F\u00A0\U000E0001\\\""}};
+    EXPECT_EQ(json::parse(Printable(j.dump())), j);
+    EXPECT_EQ(Refusal(R"({"a\u007f\u009b": 1})"), "a\\u007f\\u009b: unknown key");
+    EXPECT_EQ(ParseRefusal("{\"a\\u0085\": 1, \"a\\u0085\": 2}"), "a\\u0085: duplicate key");
+}

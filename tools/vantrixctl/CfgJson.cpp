@@ -50,6 +50,9 @@ bool NextCodePoint(std::string_view s, size_t& pos, uint32_t& cp) {
         if ((t & 0xC0) != 0x80) return false;
         cp = cp << 6 | (t & 0x3F);
     }
+    // Overlong forms, surrogates and code points past Unicode are broken too.
+    const size_t shortest = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+    if (n != shortest || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
     pos += n;
     return true;
 }
@@ -106,6 +109,29 @@ private:
 const StrictCp1250& Codec() {
     static const StrictCp1250 codec;
     return codec;
+}
+
+// What a terminal shows as nothing, as a plain space or acts on: the
+// controls, the format characters, the separators, the spaces other than
+// U+0020 and the other code points that render invisibly.
+constexpr std::pair<uint32_t, uint32_t> kNonPrinting[] = {
+    {0x0000, 0x001F},   {0x007F, 0x00A0},   {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x0600, 0x0605},
+    {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},
+    {0x115F, 0x1160},   {0x1680, 0x1680},   {0x17B4, 0x17B5},   {0x180B, 0x180F},   {0x2000, 0x200F},
+    {0x2028, 0x202F},   {0x205F, 0x206F},   {0x3000, 0x3000},   {0x3164, 0x3164},   {0xFE00, 0xFE0F},
+    {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+    {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+};
+
+bool Prints(uint32_t cp) {
+    return std::none_of(std::begin(kNonPrinting), std::end(kNonPrinting),
+                        [cp](const auto& r) { return cp >= r.first && cp <= r.second; });
+}
+
+void AppendEscape(std::string& out, uint32_t unit) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(unit));
+    out += buf;
 }
 
 // ---------------------------------------------------------------- the table
@@ -275,7 +301,7 @@ public:
 
     bool parse_error(std::size_t, const std::string& token, const json::exception& e) override {
         if (e.id == kNumberOverflow) return Fail(token + " out of the range of a double-precision number");
-        m_error = m_source + ": not JSON, " + e.what();
+        m_error = Printable(m_source + ": not JSON, " + e.what());
         return false;
     }
 
@@ -310,7 +336,7 @@ private:
             if (l.array)
                 path += "[" + std::to_string(l.index) + "]";
             else
-                path += (path.empty() ? "" : ".") + l.key;
+                path += (path.empty() ? "" : ".") + Printable(l.key);
         }
         m_error = (path.empty() ? "configuration" : path) + ": " + why;
         return false;
@@ -457,7 +483,7 @@ public:
         if (!m_error.empty()) return;
         for (auto it = m_node->begin(); it != m_node->end(); ++it) {
             if (std::find(m_seen.begin(), m_seen.end(), it.key()) == m_seen.end()) {
-                Fail(Path(it.key().c_str()), "unknown key");
+                Fail(Path(Printable(it.key()).c_str()), "unknown key");
                 return;
             }
         }
@@ -521,9 +547,30 @@ void AddLeaves(const json& j, const std::string& path, std::vector<std::pair<std
 
 }  // namespace
 
+std::string Printable(std::string_view text) {
+    std::string out;
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t start = pos;
+        uint32_t cp = 0;
+        if (!NextCodePoint(text, pos, cp)) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "\\x%02x", unsigned(uint8_t(text[pos++])));
+            out += buf;
+        } else if (Prints(cp)) {
+            out.append(text, start, pos - start);
+        } else if (cp < 0x10000) {
+            AppendEscape(out, cp);
+        } else {
+            AppendEscape(out, 0xD800 + ((cp - 0x10000) >> 10));
+            AppendEscape(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
+        }
+    }
+    return out;
+}
+
 bool ParseCfgJson(std::string_view text, const std::string& source, nlohmann::ordered_json& j, std::string& error) {
     if (text.size() > kCfgJsonMaxBytes) {
-        error = source + ": more than " + std::to_string(kCfgJsonMaxBytes) +
+        error = Printable(source) + ": more than " + std::to_string(kCfgJsonMaxBytes) +
                 " bytes, larger than the JSON of a configuration can be";
         return false;
     }

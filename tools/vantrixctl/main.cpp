@@ -50,7 +50,7 @@ struct Options {
     bool modemInfo = false;
     // cfg-load's output; cfg-diff's two sides.
     std::string out, diffA, diffB;
-    bool diffJson = false;
+    bool diffJson = false, diffBytes = false;
 };
 
 std::string Fmt(const char* fmt, unsigned a, unsigned b) {
@@ -315,7 +315,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         if (dev.Run({REQ_READ_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0}) != 0) return kDiffTrouble;
         if (o.diffA == "device") diffA = *m.m_cfg.GetData();
         if (o.diffB == "device") diffB = *m.m_cfg.GetData();
-        return CfgDiff(diffA, diffB, o.diffJson);
+        return CfgDiff(diffA, diffB, o.diffJson, o.diffBytes);
     }
     if (cmd == "monitor")
         return Monitor(
@@ -477,6 +477,8 @@ int Run(int argc, char** argv) {
     cfgDiff->add_option("A", o.diffA, "a .cfg, a JSON file or 'device'")->required();
     cfgDiff->add_option("B", o.diffB, "a .cfg, a JSON file or 'device'")->required();
     cfgDiff->add_flag("--json", o.diffJson, "a JSON array of {key, a, b} instead of lines");
+    cfgDiff->add_flag("--bytes", o.diffBytes,
+                      "also the bytes after a text's terminator (by default texts end at their first zero byte)");
 
     app.add_subcommand("identify", "connect, identify the device, disconnect");
     app.add_subcommand("status", "read the device state");
@@ -524,7 +526,7 @@ int Run(int argc, char** argv) {
     if (*cfgDiff && o.diffA != "device" && o.diffB != "device") {
         CfgImage a, b;
         if (ReadCfgSource(o.diffA, a) != 0 || ReadCfgSource(o.diffB, b) != 0) return kDiffTrouble;
-        return CfgDiff(a, b, o.diffJson);
+        return CfgDiff(a, b, o.diffJson, o.diffBytes);
     }
     return DeviceCommand(app.get_subcommands().front()->get_name(), o);
 }
