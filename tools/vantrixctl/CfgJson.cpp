@@ -581,7 +581,7 @@ bool ParseCfgJson(std::string_view text, const std::string& source, nlohmann::or
     }
     j = json::parse(text.begin(), text.end(), nullptr, false);
     if (j.is_discarded()) {
-        error = source + ": not JSON";
+        error = Printable(source) + ": not JSON";
         return false;
     }
     return true;
