@@ -2,6 +2,8 @@
 // same bytes, and every field it refuses names its key.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -133,4 +135,79 @@ TEST(CfgJson, ATextMayFillItsFieldOnlyWhenItHoldsATerminator) {
                           9),
               0);
     EXPECT_EQ(Refusal(R"({"sim1_pin": "123456789"})"), "sim1_pin: 9 characters, at most 8");
+}
+
+namespace {
+
+// ParseCfgJson's refusal of `text`: never an exception, always a message.
+std::string ParseRefusal(const std::string& text) {
+    json j;
+    std::string error;
+    bool parsed = true;
+    EXPECT_NO_THROW(parsed = ParseCfgJson(text, "in.json", j, error)) << text.substr(0, 80);
+    EXPECT_FALSE(parsed) << text.substr(0, 80);
+    return error;
+}
+
+std::string Nested(int depth) { return std::string(size_t(depth), '[') + std::string(size_t(depth), ']'); }
+
+float MinValueOf(const std::string& number) {
+    CfgImage img = Defaults();
+    std::string error;
+    EXPECT_TRUE(CfgFromJson(json::parse(R"({"sim1_credit": {"min_value": )" + number + "}}"), img, error))
+        << number << ": " << error;
+    return img.credit[0].min_value;
+}
+
+}  // namespace
+
+// The edges the end-to-end refusals do not reach: the path inside arrays
+// and at the top, the limits themselves, which are still taken.
+TEST(CfgJson, ParseRefusesPastItsLimitsAndTakesWhatIsWithin) {
+    EXPECT_EQ(ParseRefusal("[1, [2, 1E+999]]"), "[1][1]: 1E+999 out of the range of a double-precision number");
+    EXPECT_EQ(ParseRefusal("1e400"), "configuration: 1e400 out of the range of a double-precision number");
+    EXPECT_EQ(ParseRefusal(R"({"renum": {"entries": [{}, {"mode": 1, "result": "", "mode": 2}]}})"),
+              "renum.entries[1].mode: duplicate key");
+    json j;
+    std::string error;
+    EXPECT_TRUE(ParseCfgJson(Nested(kCfgJsonMaxDepth), "in.json", j, error)) << error;
+    // Equal keys in different objects, a zero written with an exponent, a small double.
+    EXPECT_TRUE(ParseCfgJson(R"({"a": {"x": 0e5}, "b": {"x": 1e-300}})", "in.json", j, error)) << error;
+    std::string text = R"({"sim1_pin": "1"})";
+    text.resize(kCfgJsonMaxBytes, ' ');
+    EXPECT_TRUE(ParseCfgJson(text, "in.json", j, error)) << error;
+    EXPECT_EQ(ParseRefusal(text + ' '),
+              "in.json: more than 1048576 bytes, larger than the JSON of a configuration can be");
+}
+
+// Near the float's extremes: the negative side, the first value past the
+// rounding to FLT_MAX, the subnormals that the dump writes and that a
+// shorter form would change.
+TEST(CfgJson, CreditMinimumAtTheEdgesOfSinglePrecision) {
+    EXPECT_EQ(MinValueOf("-3.4028235e38"), -FLT_MAX);
+    EXPECT_EQ(Refusal(R"({"sim1_credit": {"min_value": 3.4028236e38}})"),
+              "sim1_credit.min_value: 3.4028236e+38 out of the range of a single-precision number");
+    // The smallest subnormal is 1.4e-45: 1e-45 would be 40 % off.
+    EXPECT_EQ(Refusal(R"({"sim2_credit": {"min_value": -1e-45}})"),
+              "sim2_credit.min_value: -1e-45 too close to zero for a single-precision number");
+    CfgImage img = Defaults();
+    for (uint32_t bits : {0x00000001u, 0x007FFFFFu, 0x80400001u, 0x00800000u, 0x7F7FFFFFu}) {
+        img.credit[0].min_value = std::bit_cast<float>(bits);
+        EXPECT_EQ(std::bit_cast<uint32_t>(ThroughText(img).credit[0].min_value), bits) << std::hex << bits;
+    }
+}
+
+// Lines and messages reach a terminal: nothing in them may act on it or
+// look like something it is not, and what prints stays as it is.
+TEST(CfgJson, PrintableEscapesEveryCharacterThatDoesNotPrint) {
+    EXPECT_EQ(Printable("\t\x1B[2J\x7F"), "\\u0009\\u001b[2J\\u007f");
+    EXPECT_EQ(Printable("\u0080\u009F\u00A0\u00AD\u200B\u202E\u2028\uFEFF\u3000"),
+              "\\u0080\\u009f\\u00a0\\u00ad\\u200b\\u202e\\u2028\\ufeff\\u3000");
+    EXPECT_EQ(Printable("\U000E0001"), "\\udb40\\udc01");  // past U+FFFF as JSON writes it
+    EXPECT_EQ(Printable("~ \u00A1Žluťoučký kůň €\U0001F600"), "~ \u00A1Žluťoučký kůň €\U0001F600");
+    // Bytes that are not UTF-8, overlong forms and surrogates pass as their numbers.
+    EXPECT_EQ(Printable("\x9B\xC2"), "\\x9b\\xc2");
+    EXPECT_EQ(Printable("\xC0\x80\xED\xA0\x80"), "\\xc0\\x80\\xed\\xa0\\x80");
+    const json j = {{"k\u0085", "1\u007F\u00A0\U000E0001\\\""}};
+    EXPECT_EQ(json::parse(Printable(j.dump())), j);
 }

@@ -1,6 +1,7 @@
-// cfg-load's JSON of any content: a refusal says why and leaves the image as
-// it was; an accepted input gives an image whose dump loads back to the same
-// image and dumps again to the same text.
+// cfg-load's JSON of any content, parsed as the program parses it: a refusal
+// says why in printable text and leaves the image as it was; an accepted
+// input gives an image whose dump loads back to the same image and dumps
+// again to the same text.
 #include <cstring>
 
 #include "tests/fuzz/FuzzSupport.h"
@@ -19,13 +20,18 @@ CfgImage Defaults() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    json j = json::parse(data, data + size, nullptr, false);
-    if (j.is_discarded()) return 0;
+    // Parsed as cfg-load parses: an exception here is a crash of the program.
+    json j;
+    std::string error;
+    if (!ParseCfgJson(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz", j, error)) {
+        FUZZ_CHECK(error.find(": ") != std::string::npos && Printable(error) == error);
+        return 0;
+    }
 
     const CfgImage defaults = Defaults();
     CfgImage img = defaults;
-    std::string error;
     if (!CfgFromJson(j, img, error)) {
+        FUZZ_CHECK(Printable(error) == error);
         FUZZ_CHECK(!error.empty() && error.find(": ") != std::string::npos);
         FUZZ_CHECK(fuzz::BytesOf(img) == fuzz::BytesOf(defaults));
         return 0;

@@ -19,5 +19,7 @@ int CfgLoad(const std::string& jsonPath, const std::string& outPath);
 // status that ReadCfgJson or cfg-dump would give.
 int ReadCfgSource(const std::string& path, CfgImage& img);
 // One line "key.path: a -> b" per differing field, or a JSON array of
-// {"key", "a", "b"}; 0 when equal, 1 when not.
-int CfgDiff(const CfgImage& a, const CfgImage& b, bool asJson);
+// {"key", "a", "b"}, with the characters that do not print escaped; 0 when
+// equal, 1 when not, 74 when the output cannot be written. Texts end at their
+// first zero byte unless `allBytes`.
+int CfgDiff(const CfgImage& a, const CfgImage& b, bool asJson, bool allBytes);

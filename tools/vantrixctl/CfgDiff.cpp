@@ -2,13 +2,13 @@
 // so that the keys are the ones cfg-dump and cfg-load use.
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 #include "app/FileIO.h"
 #include "config/VantrixCfg.h"
 #include "tools/vantrixctl/CfgCommands.h"
 #include "tools/vantrixctl/CfgJson.h"
 #include "tools/vantrixctl/ConsoleUI.h"
+#include "tools/vantrixctl/StdOut.h"
 
 int ReadCfgSource(const std::string& path, CfgImage& img) {
     // JSON starts with a bracket, white space or a byte order mark; a .cfg
@@ -29,18 +29,26 @@ int ReadCfgSource(const std::string& path, CfgImage& img) {
     return 0;
 }
 
-int CfgDiff(const CfgImage& a, const CfgImage& b, bool asJson) {
-    const auto la = CfgLeaves(CfgToJson(a));
-    const auto lb = CfgLeaves(CfgToJson(b));
+int CfgDiff(const CfgImage& a, const CfgImage& b, bool asJson, bool allBytes) {
+    auto la = CfgLeaves(CfgToJson(a));
+    auto lb = CfgLeaves(CfgToJson(b));
+    // What follows a text's terminator never reaches the device's logic, and
+    // the device does not keep it.
+    auto significant = [allBytes](nlohmann::ordered_json& v) {
+        if (allBytes || !v.is_string()) return;
+        const std::string& text = v.get_ref<const std::string&>();
+        v = text.substr(0, text.find('\0'));
+    };
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    std::string lines;
     for (size_t i = 0; i < la.size() && i < lb.size(); ++i) {
+        significant(la[i].second);
+        significant(lb[i].second);
         // Compared as text: -0.0 and 0.0 are different bytes.
         if (la[i].second.dump() == lb[i].second.dump()) continue;
-        if (asJson)
-            out.push_back({{"key", la[i].first}, {"a", la[i].second}, {"b", lb[i].second}});
-        else
-            std::cout << la[i].first << ": " << la[i].second.dump() << " -> " << lb[i].second.dump() << '\n';
+        out.push_back({{"key", la[i].first}, {"a", la[i].second}, {"b", lb[i].second}});
+        lines += la[i].first + ": " + Printable(la[i].second.dump()) + " -> " + Printable(lb[i].second.dump()) + '\n';
     }
-    if (asJson) std::cout << out.dump() << '\n';
-    return CfgToJson(a).dump() == CfgToJson(b).dump() ? 0 : 1;
+    if (int r = PrintStdout("cfg-diff", asJson ? Printable(out.dump()) + '\n' : lines)) return r;
+    return out.empty() ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "app/TextCodec.h"
 
@@ -49,6 +50,9 @@ bool NextCodePoint(std::string_view s, size_t& pos, uint32_t& cp) {
         if ((t & 0xC0) != 0x80) return false;
         cp = cp << 6 | (t & 0x3F);
     }
+    // Overlong forms, surrogates and code points past Unicode are broken too.
+    const size_t shortest = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+    if (n != shortest || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
     pos += n;
     return true;
 }
@@ -105,6 +109,29 @@ private:
 const StrictCp1250& Codec() {
     static const StrictCp1250 codec;
     return codec;
+}
+
+// What a terminal shows as nothing, as a plain space or acts on: the
+// controls, the format characters, the separators, the spaces other than
+// U+0020 and the other code points that render invisibly.
+constexpr std::pair<uint32_t, uint32_t> kNonPrinting[] = {
+    {0x0000, 0x001F},   {0x007F, 0x00A0},   {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x0600, 0x0605},
+    {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},
+    {0x115F, 0x1160},   {0x1680, 0x1680},   {0x17B4, 0x17B5},   {0x180B, 0x180F},   {0x2000, 0x200F},
+    {0x2028, 0x202F},   {0x205F, 0x206F},   {0x3000, 0x3000},   {0x3164, 0x3164},   {0xFE00, 0xFE0F},
+    {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+    {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+};
+
+bool Prints(uint32_t cp) {
+    return std::none_of(std::begin(kNonPrinting), std::end(kNonPrinting),
+                        [cp](const auto& r) { return cp >= r.first && cp <= r.second; });
+}
+
+void AppendEscape(std::string& out, uint32_t unit) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(unit));
+    out += buf;
 }
 
 // ---------------------------------------------------------------- the table
@@ -235,7 +262,119 @@ private:
     json* m_node;
 };
 
+// ---------------------------------------------------------------- parse
+
+// A number the parser cannot hold: its exception id.
+constexpr int kNumberOverflow = 406;
+
+// What a document cannot show once parsed: how deep it went, a key given
+// twice (the document keeps one of them), the key of a number beyond a
+// double. Stops at the first.
+class Checker final : public nlohmann::json_sax<json> {
+public:
+    explicit Checker(const std::string& source) : m_source(source) {}
+
+    const std::string& Error() const { return m_error; }
+
+    bool null() override { return Value(); }
+    bool boolean(bool) override { return Value(); }
+    bool number_integer(number_integer_t) override { return Value(); }
+    bool number_unsigned(number_unsigned_t) override { return Value(); }
+    bool number_float(number_float_t v, const string_t& text) override {
+        // Below the smallest double the parser gives 0, which would be stored without a word.
+        if (v == 0 && text.find_first_of("123456789") < text.find_first_of("eE"))
+            return Fail(text + " too close to zero for a double-precision number");
+        return Value();
+    }
+    bool string(string_t&) override { return Value(); }
+    bool binary(binary_t&) override { return Value(); }
+    bool start_object(std::size_t) override { return Open(false); }
+    bool start_array(std::size_t) override { return Open(true); }
+    bool end_object() override { return Close(); }
+    bool end_array() override { return Close(); }
+
+    bool key(string_t& k) override {
+        Level& l = m_levels.back();
+        l.key = k;
+        return l.keys.insert(k).second || Fail("duplicate key");
+    }
+
+    bool parse_error(std::size_t, const std::string& token, const json::exception& e) override {
+        if (e.id == kNumberOverflow) return Fail(token + " out of the range of a double-precision number");
+        m_error = Printable(m_source + ": not JSON, " + e.what());
+        return false;
+    }
+
+private:
+    struct Level {
+        bool array = false;
+        size_t index = 0;  // of the element being read
+        std::string key;
+        std::set<std::string> keys;
+    };
+
+    bool Value() {
+        if (!m_levels.empty() && m_levels.back().array) ++m_levels.back().index;
+        return true;
+    }
+
+    bool Open(bool array) {
+        if (m_levels.size() == size_t(kCfgJsonMaxDepth))
+            return Fail("nested deeper than " + std::to_string(kCfgJsonMaxDepth) + " levels");
+        m_levels.emplace_back().array = array;
+        return true;
+    }
+
+    bool Close() {
+        m_levels.pop_back();
+        return Value();
+    }
+
+    bool Fail(const std::string& why) {
+        std::string path;
+        for (const Level& l : m_levels) {
+            if (l.array)
+                path += "[" + std::to_string(l.index) + "]";
+            else
+                path += (path.empty() ? "" : ".") + Printable(l.key);
+        }
+        m_error = (path.empty() ? "configuration" : path) + ": " + why;
+        return false;
+    }
+
+    const std::string& m_source;
+    std::vector<Level> m_levels;
+    std::string m_error;
+};
+
 // ---------------------------------------------------------------- load
+
+// A JSON number as the credit minimum's float: false with the reason after
+// the number. Everything that rounds to a finite float is taken, so is the
+// shortest form of the largest one; near zero, where single precision holds
+// fewer digits, a value it would change beyond a rounding is refused.
+bool SingleOf(const json& v, float& out, std::string& why) {
+    const double d = v.get<double>();
+    // The parser holds "-0" as a signed integer and "0" as an unsigned one.
+    if (v.is_number_integer() && !v.is_number_unsigned() && d == 0) {
+        out = -0.0f;
+        return true;
+    }
+    // Half a unit in the last place above FLT_MAX: below it a value rounds to FLT_MAX.
+    constexpr double kRoundsToInfinity = 0x1.ffffffp127;
+    if (std::fabs(d) >= kRoundsToInfinity) {
+        why = " out of the range of a single-precision number";
+        return false;
+    }
+    const float f = float(std::fabs(d) > double(FLT_MAX) ? std::copysign(double(FLT_MAX), d) : d);
+    // A normal float is within 2^-24 of the value, relatively.
+    if (std::fabs(double(f) - d) > std::fabs(d) * 0x1p-24) {
+        why = " too close to zero for a single-precision number";
+        return false;
+    }
+    out = f;
+    return true;
+}
 
 class Loader {
 public:
@@ -272,12 +411,12 @@ public:
         const json* v = Find(key);
         if (!v) return;
         if (v->is_number()) {
-            const double d = v->get<double>();
-            if (!std::isfinite(d) || std::fabs(d) > double(FLT_MAX)) {
-                Fail(Path(key), v->dump() + " out of the range of a single-precision number");
-                return;
-            }
-            c.min_value = float(d);
+            float f = 0;
+            std::string why;
+            if (SingleOf(*v, f, why))
+                c.min_value = f;
+            else
+                Fail(Path(key), v->dump() + why);
             return;
         }
         unsigned bits = 0;
@@ -344,7 +483,7 @@ public:
         if (!m_error.empty()) return;
         for (auto it = m_node->begin(); it != m_node->end(); ++it) {
             if (std::find(m_seen.begin(), m_seen.end(), it.key()) == m_seen.end()) {
-                Fail(Path(it.key().c_str()), "unknown key");
+                Fail(Path(Printable(it.key()).c_str()), "unknown key");
                 return;
             }
         }
@@ -407,6 +546,46 @@ void AddLeaves(const json& j, const std::string& path, std::vector<std::pair<std
 }
 
 }  // namespace
+
+std::string Printable(std::string_view text) {
+    std::string out;
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t start = pos;
+        uint32_t cp = 0;
+        if (!NextCodePoint(text, pos, cp)) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "\\x%02x", unsigned(uint8_t(text[pos++])));
+            out += buf;
+        } else if (Prints(cp)) {
+            out.append(text, start, pos - start);
+        } else if (cp < 0x10000) {
+            AppendEscape(out, cp);
+        } else {
+            AppendEscape(out, 0xD800 + ((cp - 0x10000) >> 10));
+            AppendEscape(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
+        }
+    }
+    return out;
+}
+
+bool ParseCfgJson(std::string_view text, const std::string& source, nlohmann::ordered_json& j, std::string& error) {
+    if (text.size() > kCfgJsonMaxBytes) {
+        error = Printable(source) + ": more than " + std::to_string(kCfgJsonMaxBytes) +
+                " bytes, larger than the JSON of a configuration can be";
+        return false;
+    }
+    Checker checker(source);
+    if (!json::sax_parse(text.begin(), text.end(), &checker)) {
+        error = checker.Error();
+        return false;
+    }
+    j = json::parse(text.begin(), text.end(), nullptr, false);
+    if (j.is_discarded()) {
+        error = Printable(source) + ": not JSON";
+        return false;
+    }
+    return true;
+}
 
 nlohmann::ordered_json CfgToJson(const CfgImage& img) {
     json j = json::object();

@@ -2,8 +2,6 @@
 // control panel saves with.
 #include <cstdio>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 
 #include "app/FileIO.h"
 #include "config/VantrixCfg.h"
@@ -17,18 +15,27 @@ constexpr int kExitDataErr = 65;
 constexpr int kExitNoInput = 66;
 constexpr int kExitCantCreate = 73;
 
+// Reads on until the text is larger than any configuration's JSON, so that
+// a larger input is told without being held.
+template <class Read> void ReadUpTo(Read read, std::string& out) {
+    char buf[4096];
+    size_t n;
+    while (out.size() <= kCfgJsonMaxBytes && (n = read(buf, sizeof buf)) > 0) out.append(buf, n);
+}
+
 bool ReadAll(const std::string& path, std::string& out) {
     if (path == "-") {
-        std::ostringstream ss;
-        ss << std::cin.rdbuf();
-        out = ss.str();
+        ReadUpTo(
+            [](char* buf, size_t n) {
+                std::cin.read(buf, std::streamsize(n));
+                return size_t(std::cin.gcount());
+            },
+            out);
         return !std::cin.bad();
     }
     CInFile f(path);
     if (!f.IsOpen()) return false;
-    char buf[4096];
-    size_t n;
-    while ((n = f.Read(buf, sizeof buf)) > 0) out.append(buf, n);
+    ReadUpTo([&f](char* buf, size_t n) { return f.Read(buf, n); }, out);
     return !f.Failed();
 }
 
@@ -41,14 +48,12 @@ int ReadCfgJson(const std::string& path, CfgImage& img) {
         return kExitNoInput;
     }
     nlohmann::ordered_json j;
-    try {
-        j = nlohmann::ordered_json::parse(text);
-    } catch (const nlohmann::json::parse_error& e) {
-        std::fprintf(stderr, "%s: not JSON, %s\n", path.c_str(), e.what());
+    std::string error;
+    if (!ParseCfgJson(text, path, j, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
         return kExitDataErr;
     }
     SetDefaults(img);
-    std::string error;
     if (!CfgFromJson(j, img, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return kExitDataErr;

@@ -4,33 +4,21 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <thread>
 
 #include "app/AppUI.h"
 #include "app/Vantrix.h"
 #include "tools/vantrixctl/ConsoleUI.h"
+#include "tools/vantrixctl/StdOut.h"
 
 namespace {
 
 using json = nlohmann::ordered_json;
 
-constexpr int kExitIoErr = 74;
-
 // The idle poll keeps its failures to itself: a state read this often tells
 // a lost line.
 constexpr int kCheckSeconds = 10;
-
-// False when the line could not be written out and flushed.
-bool Print(const json& line) {
-    const std::string text = line.dump() + '\n';
-    errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return true;
-    if (errno == 0) errno = EIO;
-    return false;
-}
 
 // The device clock to the minute: the poll reads it every few seconds, the
 // output shows it once a minute.
@@ -53,7 +41,7 @@ int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<json()>& state,
     int writeError = 0;
     auto put = [&](const json& line) {
         if (writeError) return false;
-        if (Print(line)) return true;
+        if (PutStdout(line.dump() + '\n')) return true;
         writeError = errno;
         return false;
     };
@@ -106,10 +94,6 @@ int Monitor(ConsoleUI& ui, CVantrix& model, const std::function<json()>& state,
     ui.Run({REQ_DISCONNECT, 0, 0});
     ui.SetEventSink(nullptr);
     ui.SetSmsSink(nullptr);
-    if (writeError) {
-        std::fprintf(stderr, "monitor: the output cannot be written (%s); the SMS not written stay on the device\n",
-                     std::strerror(writeError));
-        return kExitIoErr;
-    }
+    if (writeError) return OutputFailed("monitor", writeError, "; the SMS not written stay on the device");
     return result;
 }

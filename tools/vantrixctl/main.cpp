@@ -5,10 +5,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <iomanip>
-#include <iostream>
 #include <sstream>
 #include <vector>
 
@@ -24,6 +22,7 @@
 #include "tools/vantrixctl/CfgJson.h"
 #include "tools/vantrixctl/ConsoleUI.h"
 #include "tools/vantrixctl/Monitor.h"
+#include "tools/vantrixctl/StdOut.h"
 
 namespace {
 
@@ -35,7 +34,6 @@ constexpr int kExitNoInput = 66;
 constexpr int kExitUnavailable = 69;
 constexpr int kExitSoftware = 70;
 constexpr int kExitCantCreate = 73;
-constexpr int kExitIoErr = 74;
 
 struct Options {
     std::string port = "COM1";
@@ -52,7 +50,7 @@ struct Options {
     bool modemInfo = false;
     // cfg-load's output; cfg-diff's two sides.
     std::string out, diffA, diffB;
-    bool diffJson = false;
+    bool diffJson = false, diffBytes = false;
 };
 
 std::string Fmt(const char* fmt, unsigned a, unsigned b) {
@@ -302,13 +300,11 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         // in a connect of its own. A failed connect disconnects by itself.
         if (int r = dev.Run({REQ_CONNECT, 1, 0})) return r;
         if (int r = dev.Run({REQ_DISCONNECT, 0, 0})) return r;
-        std::cout << IdentityJson(m.m_devId).dump() << '\n';
-        return 0;
+        return PrintStdout("identify", IdentityJson(m.m_devId).dump() + '\n');
     }
     if (cmd == "status") {
         int r = dev.Run({REQ_READ_STATE, 0, 0});
-        if (r == 0) std::cout << StatusJson(m).dump() << '\n';
-        return r;
+        return r ? r : PrintStdout("status", StatusJson(m).dump() + '\n');
     }
     if (cmd == "read-config") {
         int r = dev.Run({REQ_READ_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0});
@@ -319,7 +315,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         if (dev.Run({REQ_READ_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0}) != 0) return kDiffTrouble;
         if (o.diffA == "device") diffA = *m.m_cfg.GetData();
         if (o.diffB == "device") diffB = *m.m_cfg.GetData();
-        return CfgDiff(diffA, diffB, o.diffJson);
+        return CfgDiff(diffA, diffB, o.diffJson, o.diffBytes);
     }
     if (cmd == "monitor")
         return Monitor(
@@ -332,20 +328,12 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         // failed write the reading stops, and the rest stays on the device.
         int writeError = 0;
         dev.UI().SetSmsSink([&writeError](const CSMS& s) {
-            const std::string line = SmsJson(s).dump() + '\n';
-            errno = 0;
-            if (std::fwrite(line.data(), 1, line.size(), stdout) == line.size() && std::fflush(stdout) == 0)
-                return true;
-            writeError = errno ? errno : EIO;
+            if (PutStdout(SmsJson(s).dump() + '\n')) return true;
+            writeError = errno;
             return false;
         });
         const int r = dev.Run({REQ_READ_SMS, 0, 0});
-        if (writeError) {
-            std::fprintf(stderr,
-                         "sms-read: the output cannot be written (%s); the SMS not written stay on the device\n",
-                         std::strerror(writeError));
-            return kExitIoErr;
-        }
+        if (writeError) return OutputFailed("sms-read", writeError, "; the SMS not written stay on the device");
         return r;
     }
     if (cmd == "sms-send") {
@@ -355,8 +343,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     }
     if (cmd == "gprs-read") {
         int r = dev.Run({REQ_READ_GPRS, 0, 0});
-        if (r == 0) std::cout << GprsJson(m.m_gprs).dump() << '\n';
-        return r;
+        return r ? r : PrintStdout("gprs-read", GprsJson(m.m_gprs).dump() + '\n');
     }
     if (cmd == "gprs-write") {
         m.m_gprs = gprs;
@@ -386,7 +373,7 @@ int Modems(const Options& o) {
             for (const auto& text : p.info) info.push_back(cp1250::ToUtf8(text));
             line["info"] = r == 0 ? info : json(nullptr);
         }
-        std::cout << line.dump() << '\n';
+        if (int r = PrintStdout("modems", line.dump() + '\n')) return r;
     }
     return 0;
 }
@@ -403,8 +390,7 @@ int Paths() {
               {"sms", DataPath(dir, "SMS.dat")},
               {"modems", DataPath(dir, "Modems")},
               {"log", dir + "/sercom.log"}};
-    std::cout << j.dump(2) << '\n';
-    return 0;
+    return PrintStdout("paths", j.dump(2) + '\n');
 }
 
 std::string FilesFooter() {
@@ -428,8 +414,7 @@ int CfgDump(const std::string& file) {
     ConsoleUI ui;
     CVantrixCfg doc(ui);
     if (!doc.LoadFile(file)) return kExitNoInput;
-    std::cout << CfgToJson(*doc.GetData()).dump(2) << '\n';
-    return 0;
+    return PrintStdout("cfg-dump", CfgToJson(*doc.GetData()).dump(2) + '\n');
 }
 
 // The first word that names no subcommand, or "": CLI11 reports it as a
@@ -453,19 +438,8 @@ std::string UnknownSubcommand(const CLI::App& app, int argc, char** argv) {
     return {};
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // A reader that went away shows as a write error, handled where it
-    // happens, not as a death half way through a reading.
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
-    // Likewise a file that reaches its size limit (ulimit -f): the write fails
-    // with EFBIG instead of the program dying with nothing said.
-#ifdef SIGXFSZ
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
+// The command line and the command; main adds what holds for every run.
+int Run(int argc, char** argv) {
     CLI::App app{"vantrixctl - configuration, state, SMS and GPRS of a Vantrix gateway"};
     // The same command line everywhere: on Windows a path such as /tmp/x.cfg
     // would otherwise be taken for an option.
@@ -503,6 +477,8 @@ int main(int argc, char** argv) {
     cfgDiff->add_option("A", o.diffA, "a .cfg, a JSON file or 'device'")->required();
     cfgDiff->add_option("B", o.diffB, "a .cfg, a JSON file or 'device'")->required();
     cfgDiff->add_flag("--json", o.diffJson, "a JSON array of {key, a, b} instead of lines");
+    cfgDiff->add_flag("--bytes", o.diffBytes,
+                      "also the bytes after a text's terminator (by default texts end at their first zero byte)");
 
     app.add_subcommand("identify", "connect, identify the device, disconnect");
     app.add_subcommand("status", "read the device state");
@@ -535,7 +511,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vantrixctl: unknown subcommand '%s' (--help lists them)\n", unknown.c_str());
             return kExitUsage;
         }
-        int rc = app.exit(e);
+        std::ostringstream out, err;
+        const int rc = app.exit(e, out, err);
+        std::fputs(err.str().c_str(), stderr);
+        if (!PutStdout(out.str())) return OutputFailed("vantrixctl", errno);
         return rc == 0 ? 0 : kExitUsage;
     }
 
@@ -547,7 +526,27 @@ int main(int argc, char** argv) {
     if (*cfgDiff && o.diffA != "device" && o.diffB != "device") {
         CfgImage a, b;
         if (ReadCfgSource(o.diffA, a) != 0 || ReadCfgSource(o.diffB, b) != 0) return kDiffTrouble;
-        return CfgDiff(a, b, o.diffJson);
+        return CfgDiff(a, b, o.diffJson, o.diffBytes);
     }
     return DeviceCommand(app.get_subcommands().front()->get_name(), o);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A reader that went away shows as a write error, handled where it
+    // happens, not as a death half way through a reading.
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    // Likewise a file that reaches its size limit (ulimit -f): the write fails
+    // with EFBIG instead of the program dying with nothing said.
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    GuardStdout();
+    const int rc = Run(argc, argv);
+    // A status that already says the output failed keeps its own message.
+    if (!CloseStdout() && rc != kExitIoErr) return OutputFailed("vantrixctl", errno);
+    return rc;
 }
