@@ -22,8 +22,7 @@ import sys
 import tempfile
 import time
 
-CTL, SIM = sys.argv[1], sys.argv[2]
-ONLY = sys.argv[3:]
+CTL = SIM = None  # the programs under test, set by main() (or a campaign that imports this)
 JOBS = int(os.environ.get("FAULTPOINT_JOBS", "10"))
 
 KINDS = ["drop", "late", "short", "dup", "kill", "int"]
@@ -131,12 +130,13 @@ def make_operations(tmp):
     ]
 
 
-def run(op, kind=None, k=None, bound=120):
-    """One run; returns what a check needs."""
+def run(op, kind=None, k=None, bound=120, faults=()):
+    """One run, with one fault at frame k or the simulator's own (random)
+    `faults`; returns what a check needs."""
     run_dir = tempfile.mkdtemp(dir=op.tmp)
     # A device takes a moment for each answer, as a real one does: a doubled
     # answer then comes while the PC already waits for the next one.
-    options = ["--reply-ms", "50"]
+    options = ["--reply-ms", "50", *faults]
     if kind in ("drop", "late", "short", "dup"):
         options += ["--fault", "%d:%s" % (k, kind)]
     elif kind in ("kill", "int"):
@@ -207,8 +207,9 @@ def lines_of(out):
     return lines
 
 
-def check(op, base, r, kind, k):
-    """What must hold after a run; a list of the faults found."""
+def check(op, base, r, kind, k, faults=1):
+    """What must hold after a run (with `faults` faults in it); a list of the
+    faults found."""
     problems = []
     start_queue = op.state.get("smsQueue", [])
     left = r["state"]["smsQueue"]
@@ -220,7 +221,7 @@ def check(op, base, r, kind, k):
         if not any(line.get("number") == s["number"] and line.get("text") == s["text"] and
                    line.get("time") == sms_line(s)["time"] for line in got):
             problems.append("SMS %s deleted on the device but not in the output" % s["number"])
-    bound = base["elapsed"] + budget_ms(base["cmd"].get(k, 0), k) / 1000 + SLACK_S
+    bound = base["elapsed"] + faults * budget_ms(base["cmd"].get(k, 0), k) / 1000 + SLACK_S
     if r["elapsed"] > bound:
         problems.append("took %.1f s, more than %.1f s" % (r["elapsed"], bound))
     if op.name == "read-config":
@@ -278,20 +279,31 @@ def same_result(op, base, r):
     return problems
 
 
+def baselines(ops):
+    """The fault-free run of each operation, or None when one fails."""
+    bases = {}
+    for op in ops:
+        base = run(op)
+        if base["rc"] != 0:
+            print("%s: the fault-free run exits %d: %s" % (op.name, base["rc"], base["err"]))
+            return None
+        base["cmd"] = {i + 1: c for i, c in enumerate(base["stats"]["commands"])}
+        bases[op.name] = base
+        print("%s: %d frames fault-free, %.1f s" % (op.name, base["stats"]["frames"], base["elapsed"]))
+    return bases
+
+
 def main():
+    global CTL, SIM
+    CTL, SIM = sys.argv[1], sys.argv[2]
+    only = sys.argv[3:]
     results = {}
     failures = []
     with tempfile.TemporaryDirectory() as tmp:
-        ops = [op for op in make_operations(tmp) if not ONLY or op.name in ONLY]
-        bases = {}
-        for op in ops:
-            base = run(op)
-            if base["rc"] != 0:
-                print("%s: the fault-free run exits %d: %s" % (op.name, base["rc"], base["err"]))
-                return 1
-            base["cmd"] = {i + 1: c for i, c in enumerate(base["stats"]["commands"])}
-            bases[op.name] = base
-            print("%s: %d frames fault-free, %.1f s" % (op.name, base["stats"]["frames"], base["elapsed"]))
+        ops = [op for op in make_operations(tmp) if not only or op.name in only]
+        bases = baselines(ops)
+        if bases is None:
+            return 1
         cases = [(op, kind, k) for op in ops for k in range(1, bases[op.name]["stats"]["frames"] + 1)
                  for kind in KINDS]
         t0 = time.monotonic()
