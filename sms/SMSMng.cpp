@@ -53,8 +53,16 @@ int CSMSMng::Add(CSMS* sms, int list, bool takeOwnership) {
 
 int CSMSMng::Remove(int index, int list) {
     if (!ValidList(list) || index < 0 || index >= int(m_lists[list].size())) return SMS_ERR_ARG;
+    std::unique_ptr<CSMS> gone = std::move(m_lists[list][size_t(index)]);
     m_lists[list].erase(m_lists[list].begin() + index);
+    Retire(std::move(gone));
     return 1;
+}
+
+void CSMSMng::Retire(std::unique_ptr<CSMS> gone) {
+    // The record open in the edit dialog outlives its place in the list:
+    // the dialog writes the user's edit into it when it closes.
+    if (gone && gone.get() == m_pEditing) m_retired.push_back(std::move(gone));
 }
 
 void CSMSMng::Clear(int list) {
@@ -245,7 +253,12 @@ void CSMSMng::OpenSMS() {
     CSMS* sms = Get(index, list);
     if (!sms) return;
     const bool wasNew = sms->IsNew();
+    m_pEditing = sms;
     const int result = m_ui.EditSMS(*sms, index);
+    m_pEditing = nullptr;
+    // An SMS that arrived meanwhile may have pushed the record out of a full
+    // list; it was kept for the dialog and goes now.
+    m_retired.clear();
     // The dialog may have changed the lists (a copy added to the to-send
     // list can push out its oldest record): touch the record only if it is
     // still where it was.
@@ -370,6 +383,7 @@ bool CSMSMng::OnSmsReceived(CSMS* sms) {
     if (oldest) {
         const int first = 0;
         m_ui.SmsDeleteRows(SMS_LIST_RECEIVED, &first, 1);
+        Retire(std::move(oldest));
     }
     m_ui.SmsInsertRow(SMS_LIST_RECEIVED, *list.back());
     UpdateListLabel(SMS_LIST_RECEIVED);

@@ -108,10 +108,14 @@ private:
     static bool AppendKeepingOld(int fd, const std::string& out);
     // After a change by the user or a send: SMS.dat written, or a message.
     void StoreChange();
+    // A record taken out of its list: destroyed, unless the edit dialog has it open.
+    void Retire(std::unique_ptr<CSMS> gone);
 
     IAppUI& m_ui;
     std::string m_path;
     IRequestQueue* m_pQueue = nullptr;
     std::vector<std::unique_ptr<CSMS>> m_lists[SMS_LIST_COUNT];
     CStoreGuard m_store;
+    CSMS* m_pEditing = nullptr;                    // the record the edit dialog shows
+    std::vector<std::unique_ptr<CSMS>> m_retired;  // ... kept alive after it left its list
 };

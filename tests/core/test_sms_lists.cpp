@@ -291,3 +291,21 @@ TEST_F(SmsLists, ReceivedRecordIsTakenOverAndLabelsShowCounts) {
     mng.UpdateListLabel(SMS_LIST_TOSEND);
     EXPECT_EQ(ui.labels[2], "K odeslání (0)");
 }
+
+// The oldest of five received SMS open in the edit dialog, a sixth arriving
+// meanwhile: the arrival freed the record the dialog then wrote its edit
+// into. It stays alive until the dialog has closed, and the edit goes into
+// the to-send copy as the user saw it.
+TEST_F(SmsLists, RecordOpenInTheDialogOutlivesItsPlaceInTheList) {
+    for (int i = 0; i < SMS_LIST_CAPACITY; ++i) ASSERT_TRUE(mng.OnSmsReceived(Make("r" + std::to_string(i))));
+    ShowList(SMS_LIST_RECEIVED, {0});
+    ui.onEditSms = [this](CSMS& sms, int) {
+        EXPECT_TRUE(mng.OnSmsReceived(Make("new")));
+        sms.SetText("upraveno");  // what CollectSMS does when the user saves
+        EXPECT_GE(mng.AddSMS(&sms, SMS_LIST_TOSEND, false), 0);
+        return IDOK;
+    };
+    mng.OpenSMS();
+    EXPECT_EQ(Texts(SMS_LIST_RECEIVED), (Strs{"r1", "r2", "r3", "r4", "new"}));
+    EXPECT_EQ(Texts(SMS_LIST_TOSEND), (Strs{"upraveno"}));
+}

@@ -75,7 +75,7 @@ public:
     void SmsUpdateRow(int list, int index, const CSMS&) override;
     void SmsDeleteRows(int list, const int* indices, int n) override;
     void SetListLabel(int list, const std::string& text) override;
-    int EditSMS(CSMS&, int) override { return editSmsAnswer; }
+    int EditSMS(CSMS& sms, int index) override { return onEditSms ? onEditSms(sms, index) : editSmsAnswer; }
 
     // SMS pane state the fake pretends to show.
     int currentPane = -1;
@@ -84,6 +84,8 @@ public:
     std::vector<std::string> rowOps;
     std::string labels[3];
     int editSmsAnswer = IDOK;
+    // What happens while the edit dialog is open (an SMS arriving, say).
+    std::function<int(CSMS&, int)> onEditSms;
     int remoteConnectAnswer = IDOK;
 
 private:
