@@ -510,11 +510,14 @@ def session_end(ctx):
     p = ctx.program(sim.port)
     ui = Ui(ctx, p)
     ui.key("ctrl+r")
-    p.dialog(PROGRESS, 10, "the progress dialog")
-    time.sleep(1.5)
+    wait(lambda: 0x28 in sim.ask("stats")["commands"], 20, "the reading under way")
     p.proc.send_signal(15)
     check(p.ended(30) == 0, "SIGTERM during a sequence ends the program")
-    check(sim.ask("stats")["commands"][-2:] == [0x22, 0x86], "the device was disconnected")
+    commands = sim.ask("stats")["commands"]
+    # The end of the session and the closing 0x86 after the reading (each may
+    # go twice when the reading's late answer meets it).
+    after = commands[len(commands) - commands[::-1].index(0x28):]
+    check(0x22 in after and 0x86 in after[after.index(0x22):], "the device was disconnected: %s" % commands)
 
 
 # ---------------------------------------------------------------- every control has a name
