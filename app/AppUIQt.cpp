@@ -117,18 +117,22 @@ void CAppUI::EndSession() {
             if (auto* dlg = qobject_cast<QDialog*>(w); dlg && dlg->isVisible() && dlg != m_pCom) dlg->reject();
     };
     cancelDialogs();
-    if (Model().m_com.IsBusy()) Model().m_com.PostRequest({REQ_CANCEL, 0, 0});
+    if (SequenceActive()) Model().m_com.PostRequest({REQ_CANCEL, 0, 0});
     // The engine takes no disconnect while a sequence runs: the window is
     // closed once it has ended and its dialogs are gone.
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this, timer, cancelDialogs] {
         cancelDialogs();
-        if (Model().m_com.IsBusy() || QApplication::activeModalWidget()) return;
+        if (SequenceActive() || QApplication::activeModalWidget()) return;
         timer->stop();
         timer->deleteLater();
         if (m_pMain) m_pMain->close();
     });
     timer->start(50);
+}
+
+bool CAppUI::SequenceActive() {
+    return Model().m_com.IsBusy() || (m_pCom && m_pCom->SequencesEnded() < m_begun.load(std::memory_order_acquire));
 }
 
 void CAppUI::StoreSettings() {
@@ -224,6 +228,8 @@ void CAppUI::OnEvent(int code, intptr_t datum) {
     switch (code) {
     case AE_BATCH_START:
         if (m_pCom) m_pCom->RunModal();
+        // A close asked for meanwhile runs now, question and disconnect included.
+        if (m_pMain && !SequenceActive()) m_pMain->ResumeClose();
         break;
     case AE_ONLINE:
     case AE_OFFLINE:
@@ -266,6 +272,7 @@ int CAppUI::CurrentPane() { return m_panes ? m_panes->Current() : -1; }
 // ------------------------------------------------------------------ from the worker
 
 void CAppUI::Notify(int code, intptr_t datum) {
+    if (code == AE_BATCH_START) m_begun.fetch_add(1, std::memory_order_release);
     OnUi([this, code, datum] { OnEvent(code, datum); }, code == AE_SMS_SENT);
 }
 

@@ -53,6 +53,9 @@ public:
     // and Connection.dat written at once, or a message.
     void StoreSettings();
     void StoreConnections();
+    // A request sequence is queued, running, or still ending on the screen
+    // (its progress dialog not yet closed).
+    bool SequenceActive();
 
     // --- IAppUI
     int MessageBox(const std::string& text, MbButtons buttons, MbIcon icon,
@@ -105,4 +108,7 @@ private:
     // ThreadSanitizer cannot see; this counter makes the same hand-over
     // visible to it, so that it judges our code and not Qt's.
     std::atomic<unsigned> m_handOver{0};
+    // Sequences the worker has begun: the screen may not have seen the start
+    // of the last one yet when the engine is idle again.
+    std::atomic<int> m_begun{0};
 };

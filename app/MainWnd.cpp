@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -273,6 +274,15 @@ void TFrmMain::StoreWindowBlock(CProfile& profile) const {
 }
 
 void TFrmMain::closeEvent(QCloseEvent* e) {
+    // Under a running sequence the window stays: the engine takes no
+    // disconnect then, and with the window gone the program would end with
+    // the sequence's dialogs still to come.
+    auto defer = [this, e] {
+        m_bCloseWanted = true;
+        e->ignore();
+    };
+    if (m_app.SequenceActive()) return defer();
+    m_bCloseWanted = false;
     if (m_bClosing) {
         e->accept();
         return;
@@ -282,6 +292,7 @@ void TFrmMain::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    if (m_app.SequenceActive()) return defer();  // begun while the question was up
     m_bClosing = true;
     m_app.WriteProfile();
     if (!m.m_com.IsOnline()) {
@@ -291,6 +302,13 @@ void TFrmMain::closeEvent(QCloseEvent* e) {
     // The window closes by itself once the disconnect has run.
     m.m_com.PostRequest({REQ_DISCONNECT, 1, 0});
     e->ignore();
+}
+
+void TFrmMain::ResumeClose() {
+    if (!m_bCloseWanted) return;
+    m_bCloseWanted = false;
+    // From the event loop, not from inside the ended sequence's call.
+    QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void TFrmMain::resizeEvent(QResizeEvent* e) {

@@ -52,6 +52,8 @@ public:
     void StoreWindowBlock(CProfile& profile) const;
     // Runs the close sequence's end without asking again.
     bool Closing() const { return m_bClosing; }
+    // Closes now if a close came while a sequence ran.
+    void ResumeClose();
 
     Ui::TFrmMain* Form() const { return ui.get(); }
 
@@ -72,6 +74,7 @@ private:
     QLabel* m_pPanel0 = nullptr;
     QLabel* m_pPanel1 = nullptr;
     bool m_bClosing = false;
+    bool m_bCloseWanted = false;  // a close came while a sequence ran
     int32_t m_anRead[3] = {};
     int m_anStart[3] = {-1, -1, -1};
 };

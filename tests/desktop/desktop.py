@@ -282,12 +282,12 @@ class Program:
         wait(lambda: not [w for w in self.windows() if w is not None and w != self.main and showing(w)],
              timeout, "the dialogs to close")
 
-    def close_window(self):
+    def close_window(self, title=None):
         """What the window manager sends when the user closes the window."""
         from Xlib import X
         from Xlib.protocol import event
         x = self.session.x
-        w = self.x_window(self.main.name)
+        w = self.x_window(title or self.main.name)
         check(w is not None, "no main window to close")
         proto = x.intern_atom("WM_PROTOCOLS")
         ev = event.ClientMessage(window=w, client_type=proto,

@@ -5,6 +5,7 @@ vantrix-sim; each checks what the screen shows and what the device received.
 """
 import json
 import os
+import signal
 import struct
 import subprocess
 import sys
@@ -52,6 +53,11 @@ class Ui:
         d.click(self.ctx.session, cell)
         wait(lambda: cell.getState().contains(d.pyatspi.STATE_SELECTED), 5, "node %r selected" % node)
         return cell
+
+    def menu(self, menu, item):
+        """Chooses an item of a menu of the menu bar, as a screen reader does."""
+        self.press(d.find(d.find(self.main, role_name="menu bar"), menu, "menu item"))
+        self.press(d.find(self.main, item, "menu item", timeout=5))
 
     def field(self, caption, role_name=None):
         return d.find(self.main, caption, role_name, pred=lambda a: a.name == caption and d.role(a) != "label")
@@ -249,6 +255,38 @@ def sms(ctx):
     wait(lambda: "Odeslané (1)" in d.tree_rows(ui.tab("Nástroje")), 10, "one SMS in the sent list")
 
 
+def sms_edit_meets_arrival(ctx):
+    """The oldest SMS of a full received list open in "Editace SMS" while a new
+    one arrives through the idle poll and takes its place: the edit is saved
+    as the user sees it (the arrival once freed the record under the editor)."""
+    queue = [{"time": "2026-12-0%d 09:00:00" % (i + 1), "number": "+42060300000%d" % i, "text": "Přijatá %d" % i}
+             for i in range(5)]
+    sim = ctx.sim(state={"smsQueue": queue})
+    p = ctx.program(sim.port)
+    ui = Ui(ctx, p)
+    ui.sequence(lambda: ui.key("F5"))
+    ui.sequence(lambda: ui.press(ui.tool("Online")))
+    ui.page("Nástroje", "Přijaté (5)")
+    lst = ui.list_view("Přijaté")
+    texts = [r[1] for r in d.table_cells(lst)]
+    d.select_row(lst, texts.index("Přijatá 0"))
+    ui.menu("SMS", "Otevřít")
+    dlg = p.dialog("Editace SMS")
+    d.set_text(d.find(dlg, "Text SMS", pred=lambda a: a.name == "Text SMS" and d.role(a) != "label"),
+               "Upraveno během příjmu")
+    sim.set(smsQueue=[{"time": "2026-12-08 10:00:00", "number": "+420603999999", "text": "Nová"}])
+    wait(lambda: "Nová" in [r[1] for r in d.table_cells(lst)], 20, "the new SMS in the received list")
+    check("Přijatá 0" not in [r[1] for r in d.table_cells(lst)], "the oldest gave way to it")
+    ui.press(ui.button("Uložit k odeslání", dlg))
+    wait(lambda: not d.showing(dlg), 10, "the editor to close")
+    wait(lambda: "K odeslání (1)" in d.tree_rows(ui.tab("Nástroje")), 10, "the edit in the to-send list")
+    check("Upraveno během příjmu".encode("cp1250") in open(os.path.join(p.data, "SMS.dat"), "rb").read(),
+          "the edit in SMS.dat")
+    ui.sequence(lambda: ui.press(ui.tool("Offline")))
+    p.close_window()
+    check(p.ended() == 0, "the program ends")
+
+
 # ---------------------------------------------------------------- 6. GPRS access point
 
 def gprs(ctx):
@@ -378,9 +416,7 @@ def files_at_end(ctx):
         path = os.path.join(p.data, name)
         if os.path.exists(path):
             os.remove(path)
-    menu = d.find(ui.main, role_name="menu bar")
-    ui.press(d.find(menu, "Konfigurace", "menu item"))
-    ui.press(d.find(ui.main, "Konec", "menu item", timeout=5))
+    ui.menu("Konfigurace", "Konec")
     check(p.ended() == 0, "Konec ends the program")
     for name in ("Profile.dat", "SMS.dat", "Connection.dat"):
         check(os.path.exists(os.path.join(p.data, name)), "%s written" % name)
@@ -520,6 +556,93 @@ def session_end(ctx):
     check(0x22 in after and 0x86 in after[after.index(0x22):], "the device was disconnected: %s" % commands)
 
 
+# ---------------------------------------------------------------- a close while a sequence runs
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def disconnects_after(commands, cmd):
+    """The end-of-session requests (0x22) after the last `cmd`."""
+    return commands[len(commands) - commands[::-1].index(cmd):].count(0x22)
+
+
+def close_during_sequence(ctx):
+    """A close (the window's or "Konec") that meets a sequence queued or
+    running waits for its end and then closes as usual: the program never
+    stays without a window, never spins, and disconnects the device once."""
+    # The window closed as the key goes: both queued while the program is
+    # held (a busy machine), then at moments well into the sequence. The
+    # window manager's close is dropped while the progress dialog is up: then
+    # the window simply stays.
+    for held, delay in ((True, 0), (True, 0), (True, 0), (False, 0.01), (False, 0.3)):
+        sim = ctx.sim("--reply-ms", "20")
+        p = ctx.program(sim.port)
+        ui = Ui(ctx, p)
+        d.focus(ctx.session, p)
+        if held:
+            p.proc.send_signal(signal.SIGSTOP)
+        d.key(ctx.session, "ctrl+r")
+        time.sleep(delay)
+        p.close_window(UNTITLED)
+        if held:
+            ctx.session.x.sync()
+            p.proc.send_signal(signal.SIGCONT)
+        what = "close %.3f s after Ctrl+R%s" % (delay, ", the program held" if held else "")
+        wait(lambda: p.proc.poll() is not None or 0x86 in sim.ask("stats")["commands"], 60, what + ": the sequence")
+
+        def settled():
+            if p.proc.poll() is not None:
+                return True
+            return p.x_window(UNTITLED) is not None and not [
+                w for w in p.windows() if w is not None and w != ui.main and d.showing(w)]
+        wait(settled, 10, what + ": the program ended or back at its window, not running without one")
+        if p.proc.poll() is None:
+            used = cpu_seconds(p.proc.pid)
+            time.sleep(1)
+            check(cpu_seconds(p.proc.pid) - used < 0.5, what + ": the idle program spins")
+            if p.x_window(UNTITLED) is not None:
+                p.close_window(UNTITLED)
+        check(p.ended() == 0, what + ": the program ends")
+        check(disconnects_after(sim.ask("stats")["commands"], 0x28) == 1, what + ": one disconnect")
+        sim.stop()
+
+    # "Konec" through accessibility reaches the menu under the progress
+    # dialog: during an offline reading, during a reading while online, and
+    # during the closing disconnect itself.
+    sim = ctx.sim()
+    ctl(ctx, "read-config", os.path.join(ctx.workdir, "device.cfg"), port=sim.port)
+    blocks = sim.ask("stats")["commands"].count(0x28)
+    sim.stop()
+    for case in ("offline", "online", "closing"):
+        sim = ctx.sim("--reply-ms", "150")
+        p = ctx.program(sim.port)
+        ui = Ui(ctx, p)
+        if case != "offline":
+            ui.sequence(lambda: ui.press(ui.tool("Online")))
+        for name in ("SMS.dat", "Connection.dat"):
+            if os.path.exists(os.path.join(p.data, name)):
+                os.remove(os.path.join(p.data, name))
+        if case == "closing":
+            p.close_window()
+        else:
+            ui.key("ctrl+r")
+        p.dialog(PROGRESS, 10, "the progress dialog")
+        ui.menu("Konfigurace", "Konec")
+        check(p.ended(60) == 0, "Konec %s: the program ends" % case)
+        commands = sim.ask("stats")["commands"]
+        if case != "closing":
+            check(commands.count(0x28) == blocks, "Konec %s: the reading ran to its end: %s" % (case, commands))
+        last = 0x28 if case != "closing" else 0x20
+        check(disconnects_after(commands, last) == 1 and commands[-1] == 0x86,
+              "Konec %s: one disconnect at the end: %s" % (case, commands))
+        for name in ("Profile.dat", "SMS.dat", "Connection.dat"):
+            check(os.path.exists(os.path.join(p.data, name)), "Konec %s: %s written" % (case, name))
+        sim.stop()
+
+
 # ---------------------------------------------------------------- every control has a name
 
 # Roles of the controls a user acts on or reads a value from.
@@ -545,10 +668,12 @@ def names(ctx):
     dlg = p.dialog("Nastavení komunikace")
     tabs = d.find(dlg, role_name="page tab list")
     for tab in ("Výběr přístupu", "Vzdálený přístup"):
-        ui.press(d.find(tabs, tab, "page tab"))
-        time.sleep(0.3)
+        page = d.find(tabs, tab, "page tab")
+        ui.press(page)
+        wait(lambda: page.getState().contains(d.pyatspi.STATE_FOCUSED), 10, "the tab %r shown" % tab)
         missing += ["Nastavení komunikace / %s: %s" % (tab, m) for m in unnamed(dlg)]
     ui.press(ui.button("Storno", dlg))
+    wait(lambda: not d.showing(dlg), 10, "the settings dialog to close")
     check(not missing, "controls without an accessible name:\n  " + "\n  ".join(sorted(set(missing))))
     # A control that shows a value is read by it.
     ui.page("Nástroje", "Nová SMS")
@@ -559,7 +684,8 @@ def names(ctx):
 
 SCENARIOS = {f.__name__: f for f in (startup, read_config, write_config, online, sms, gprs, silent_device,
                                      close_question, remote, files_at_end, names,
-                                     czech_dialogs, sms_kept_at_every_frame, sms_not_kept, session_end)}
+                                     czech_dialogs, sms_kept_at_every_frame, sms_not_kept, session_end,
+                                     close_during_sequence, sms_edit_meets_arrival)}
 
 if __name__ == "__main__":
     d.run(SCENARIOS)
