@@ -1,6 +1,6 @@
 #!/bin/sh
 # `make test`: configure, build and test every preset in turn (asan, tsan,
-# fuzz, then default), quietly. Each stage's configure and build output goes to
+# fuzz, default, the lint over the default build, then windows), quietly. Each stage's configure and build output goes to
 # build/<preset>/ci-build.log and its CTest output to build/<preset>/ci-test.log;
 # only a failure prints them. Every stage runs even when an earlier one
 # failed; the exit status is non-zero when any of them failed, and the last
@@ -10,7 +10,7 @@
 set -u
 cd "$(dirname "$0")/.."
 
-STAGES=${STAGES:-"asan tsan fuzz default windows"}
+STAGES=${STAGES:-"asan tsan fuzz default lint windows"}
 JOBS=${JOBS:-2}
 summary=""
 failed=0
@@ -20,6 +20,22 @@ note() { summary="$summary$(printf '%-8s %s' "$1" "$2")
 "; }
 
 for stage in $STAGES; do
+    if [ "$stage" = lint ]; then
+        # clang-format and clang-tidy over the default build's sources.
+        start=$(date +%s)
+        echo "make test: lint ..."
+        mkdir -p build/default
+        rm -f build/lint.log
+        if { cmake --preset default && cmake --build --preset default --parallel "$JOBS"; } >build/default/lint-build.log 2>&1 &&
+            scripts/lint.sh build/default >build/lint.log 2>&1; then
+            note lint "$(tail -n 1 build/lint.log)  [$(( $(date +%s) - start )) s]"
+        else
+            cat build/lint.log 2>/dev/null || tail -n 60 build/default/lint-build.log
+            note lint "FAILED (see build/lint.log)"
+            failed=1
+        fi
+        continue
+    fi
     dir=build/$stage
     mkdir -p "$dir"
     blog=$dir/ci-build.log

@@ -94,7 +94,7 @@ protected:
 // command there, else by its length. The read drains the line, asks for the
 // block again and holds what the device holds (block 0 of the write arrived).
 TEST_F(LateReplyTest, LateWriteReplyIsNotTakenByTheFollowingRead) {
-    for (std::vector<uint8_t> head : {std::vector<uint8_t>{}, std::vector<uint8_t>{0x3F, 0x77, 0xE1}}) {
+    for (const std::vector<uint8_t>& head : {std::vector<uint8_t>{}, std::vector<uint8_t>{0x3F, 0x77, 0xE1}}) {
         SimOptions o;
         o.replyHead = head;
         BootWithFront(o);

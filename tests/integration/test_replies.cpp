@@ -28,7 +28,8 @@ protected:
 // A device is free in reply bytes 0 to 2. Judging a configuration reply by
 // its byte 1 failed every block of such a device with 8.
 TEST_F(RepliesTest, ForeignReplyHeadBytesStillMoveTheConfiguration) {
-    for (std::vector<uint8_t> head : {std::vector<uint8_t>{0x3F, 0x77, 0xE1}, std::vector<uint8_t>{0xC0, 0x00, 0x00}}) {
+    for (const std::vector<uint8_t>& head :
+         {std::vector<uint8_t>{0x3F, 0x77, 0xE1}, std::vector<uint8_t>{0xC0, 0x00, 0x00}}) {
         SimOptions o;
         o.replyHead = head;
         Boot(o);

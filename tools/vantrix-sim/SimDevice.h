@@ -57,7 +57,7 @@ struct SimOptions {
     // frame of the run counted, the faulted ones too).
     std::map<long, FrameFaultSpec> frameFaults;
     std::map<uint8_t, size_t> replyExtra;  // command -> bytes a device appends to its replies
-    uint32_t replyMs = 0;  // every request takes the device this long, one after the other
+    uint32_t replyMs = 0;                  // every request takes the device this long, one after the other
     uint32_t seed = 1;
     std::set<uint8_t> silent;             // commands that get no answer
     std::map<uint8_t, uint8_t> refuse;    // command -> acknowledge code
@@ -199,9 +199,9 @@ private:
     std::vector<uint8_t> Answer(const uint8_t* p, size_t n);
     void SendReply(const std::vector<uint8_t>& payload, ISimLine& out);
     // The reply to request frame `number` with the faults that fall on it.
-    void Deliver(std::vector<uint8_t> reply, const uint8_t* request, size_t n, ISimLine& out);
+    void Deliver(std::vector<uint8_t> reply, const uint8_t* p, size_t n, ISimLine& out);
     // How late FrameFault::Late makes the reply to this request by default.
-    static uint32_t PastTimeoutMs(const uint8_t* request, size_t n);
+    static uint32_t PastTimeoutMs(const uint8_t* p, size_t n);
     // The reply with the head bytes of the options, when they are set.
     std::vector<uint8_t> WithHead(std::vector<uint8_t> reply) const;
     void HandleAt(ISimLine& out);

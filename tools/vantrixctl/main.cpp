@@ -421,7 +421,7 @@ int CfgDump(const std::string& file) {
 // missing subcommand.
 std::string UnknownSubcommand(const CLI::App& app, int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+        std::string arg = argv[i];
         if (arg == "--") break;
         if (arg.size() > 1 && arg[0] == '-') {
             const CLI::Option* opt = app.get_option_no_throw(arg);
