@@ -102,8 +102,12 @@ TEST(SerCom, OpenAppliesTheLineSettings) {
     CSerCom other;
     EXPECT_EQ(other.Open("/nonexistent/port", 57600), SER_OPEN);
     EXPECT_FALSE(other.IsOpen());
+    EXPECT_EQ(other.OpenFault(), PF_MISSING);
     o.com.Close();                                          // free for another program
     EXPECT_EQ(other.Open(o.pty.Slave(), 12345), SER_OPEN);  // no such speed
+    EXPECT_EQ(other.OpenFault(), PF_OTHER);                 // nothing the user could be told
+    EXPECT_EQ(other.Open(o.pty.Slave(), 9600), SER_OK);
+    EXPECT_EQ(other.OpenFault(), PF_NONE);
     other.Close();
     uint8_t b;
     EXPECT_EQ(other.Read(&b, 1, 10), SER_FAIL);  // closed
@@ -117,6 +121,7 @@ TEST(SerCom, HeldPortIsRefusedEvenToRoot) {
     CSerCom second;
     EXPECT_EQ(second.Open(o.pty.Slave(), 57600), SER_OPEN);
     EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(second.OpenFault(), PF_HELD);
     // Reopening by the holder is no second program.
     EXPECT_EQ(o.com.Open(o.pty.Slave(), 9600), SER_OK);
     EXPECT_EQ(second.Open(o.pty.Slave(), 57600), SER_OPEN);
