@@ -41,6 +41,13 @@ const std::unordered_map<int, const char*>& Table() {
          "bylo ukončeno."},
         {115, "Změny seznamů SMS se nepodařilo uložit do souboru SMS.dat."},
         {116, "Nastavení se nepodařilo uložit do adresáře Data."},
+        {117,
+         "K portu nemáte přístupová práva. Přidejte se do skupiny, které port patří, a přihlaste se "
+         "znovu: "},
+        {118, "K portu nemáte přístupová práva."},
+        {119, "Port v počítači není. Nalezené porty: "},
+        {120, "Port v počítači není a žádný sériový port nebyl nalezen."},
+        {121, "Port právě používá jiný program."},
         {200, "Nastala chyba sériové komunikace."},
         {201, "Nepodařilo se otevřít komunikační port."},
         {202, "Vypršel komunikační timeout."},

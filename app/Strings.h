@@ -40,6 +40,11 @@ enum StrId : int {
     IDS_SMS_NOT_KEPT = 114,
     IDS_SMS_STORE_ERROR = 115,
     IDS_STORE_ERROR = 116,
+    IDS_PORT_DENIED_GROUP = 117,  // 117..121 why the port did not open, under text 201
+    IDS_PORT_DENIED = 118,
+    IDS_PORT_MISSING = 119,
+    IDS_PORT_MISSING_NONE = 120,
+    IDS_PORT_HELD = 121,
     IDS_RESULT_BASE = 199,  // + result code 1..14
     IDS_PIN_REFUSED = 210,
     IDS_CAPTION_CONNECT = 300,  // 300..310 operation captions

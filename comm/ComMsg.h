@@ -8,13 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "comm/PortFault.h"
+
 class IAppUI;
 
 enum ComMsgKind : int32_t {
     CM_BEGIN = 2,    // cancel flag; value1 caption text id; value2 number of steps
     CM_STEP = 3,     // value1 steps to add
     CM_SET_POS = 4,  // value1 new position
-    CM_ERROR = 5,    // value1 result code; value2 command code of the last request frame (sent)
+    CM_ERROR = 5,    // value1 result code; value2 command code of the last request frame; detail (sent)
     CM_END = 6,
     CM_PIN_REFUSED = 7,  // value1 CConnectDsc*; value2 set by the dialog: 1 new PIN confirmed (sent)
 };
@@ -24,6 +26,7 @@ struct CComMsg {
     uint8_t cancel = 0;
     intptr_t value1 = 0;
     int32_t value2 = 0;
+    int32_t detail = 0;  // CM_ERROR with result 2: the PortFault
     // Set by the user interface once it has handled the record; the worker
     // reuses only records that are done.
     std::atomic<uint8_t> done{1};
@@ -35,7 +38,7 @@ public:
 
     void Post(int32_t kind, uint8_t cancel = 0, intptr_t value1 = 0, int32_t value2 = 0);
     // Delivers synchronously and returns the record's second value afterwards.
-    int32_t Send(int32_t kind, intptr_t value1 = 0, int32_t value2 = 0);
+    int32_t Send(int32_t kind, intptr_t value1 = 0, int32_t value2 = 0, int32_t detail = 0);
 
     size_t PoolSize() const { return m_msgs.size(); }
 
@@ -47,5 +50,6 @@ private:
 };
 
 // What the progress dialog shows for a failed request: the result's text, and
-// " EC: " with the command code once a frame has been sent.
-std::string ComErrorText(int result, uint32_t lastCommand);
+// " EC: " with the command code once a frame has been sent; for a port that did
+// not open a second line that tells why (`port`: the name the open was given).
+std::string ComErrorText(int result, uint32_t lastCommand, PortFault fault = PF_NONE, const std::string& port = {});

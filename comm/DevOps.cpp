@@ -84,8 +84,12 @@ int CVantrixCom::OpenLink() {
     return 0;
 }
 
+std::string CVantrixCom::LocalPort() const {
+    return m_portOverride.empty() ? m_model.Profile().PortName() : m_portOverride;
+}
+
 int CVantrixCom::OpenLocal() {
-    const std::string port = m_portOverride.empty() ? m_model.Profile().PortName() : m_portOverride;
+    const std::string port = LocalPort();
     const int start = m_speedIndex;
     int index = start;
     int r = 0;

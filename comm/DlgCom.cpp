@@ -48,8 +48,10 @@ void TFrmCom::HandleComMsg(CComMsg* msg) {
     case CM_STEP: bar->setValue(int(std::min<intptr_t>(bar->maximum(), bar->value() + msg->value1))); break;
     case CM_SET_POS: bar->setValue(int(std::min<intptr_t>(bar->maximum(), msg->value1))); break;
     case CM_ERROR:
-        msgbox::Show(this, QString::fromStdString(ComErrorText(int(msg->value1), uint32_t(msg->value2))), MbButtons::Ok,
-                     MbIcon::Error, windowTitle());
+        msgbox::Show(this,
+                     QString::fromStdString(ComErrorText(int(msg->value1), uint32_t(msg->value2),
+                                                         PortFault(msg->detail), m_app.Model().m_com.LocalPort())),
+                     MbButtons::Ok, MbIcon::Error, windowTitle());
         break;
     case CM_END:
         ui->m_pLblCaption->setText(QString::fromUtf8(LoadStr(IDS_IDLE_CAPTION)));

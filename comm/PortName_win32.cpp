@@ -1,6 +1,9 @@
 // Port names on Windows: "COM<n>" becomes the device name \\.\COM<n>, which
 // also reaches the ports beyond COM9; any other name is opened as given.
+#include <windows.h>
+
 #include <cctype>
+#include <iterator>
 
 #include "comm/PortName.h"
 
@@ -14,4 +17,16 @@ std::string MapPortName(const std::string& name) {
         if (digits) return "\\\\.\\" + name;
     }
     return name;
+}
+
+std::vector<std::string> DetectedPorts() {
+    // The COM names the system has a device for, in their numeric order.
+    std::vector<std::string> ports;
+    wchar_t target[1024];
+    for (int n = 1; n <= 255; ++n) {
+        const std::wstring name = L"COM" + std::to_wstring(n);
+        if (QueryDosDeviceW(name.c_str(), target, DWORD(std::size(target))) != 0)
+            ports.push_back("COM" + std::to_string(n));
+    }
+    return ports;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "comm/PortFault.h"
 #include "comm/PortName.h"
 
 enum SerResult : int { SER_OK = 0, SER_FAIL = 1, SER_OPEN = 2, SER_TIMEOUT = 3, SER_CANCEL = 4 };
@@ -39,8 +40,9 @@ public:
     bool Create();
     // Closes any port still held, opens `name` (mapped with MapPortName) and
     // applies 8N1 raw, CTS/RTS handshake, DTR low and the speed.
-    // 0, or 2 when the open or the settings fail.
+    // 0, or 2 when the open or the settings fail; OpenFault() then tells why.
     int Open(const std::string& name, uint32_t baud);
+    PortFault OpenFault() const { return m_openFault; }
     // Takes over the data channel of a modem call; no settings are applied.
     void Attach(int fd);
     void Close();
@@ -69,6 +71,7 @@ private:
     // handles, and the cancel is an event handle (HandleToLong).
     int m_fd = -1;
     bool m_ownsSettings = false;      // opened here (not attached): exclusivity to release
+    PortFault m_openFault = PF_NONE;  // of the last Open()
     std::atomic<int> m_cancelFd{-1};  // eventfd, read by Cancel() on any thread
     int m_logFd = -1;
     bool m_writeHeaderDue = false;

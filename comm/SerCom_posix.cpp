@@ -60,11 +60,16 @@ bool CSerCom::Create() {
 
 int CSerCom::Open(const std::string& name, uint32_t baud) {
     Close();
+    m_openFault = PF_OTHER;  // until the port is open or tells why not
     std::string path = MapPortName(name);
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return SER_OPEN;
+    if (fd < 0) {
+        m_openFault = PortFaultOf(errno);
+        return SER_OPEN;
+    }
     // TIOCEXCL does not stop root; a lock does, for every program that takes it.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_openFault = PortFaultOf(errno);
         ::close(fd);
         return SER_OPEN;
     }
@@ -86,6 +91,7 @@ int CSerCom::Open(const std::string& name, uint32_t baud) {
     // DTR stays low. A pseudo-terminal has no modem lines and rejects this.
     int dtr = TIOCM_DTR;
     ::ioctl(fd, TIOCMBIC, &dtr);
+    m_openFault = PF_NONE;
     return SER_OK;
 }
 

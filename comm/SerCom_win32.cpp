@@ -72,9 +72,13 @@ bool CSerCom::Create() {
 
 int CSerCom::Open(const std::string& name, uint32_t baud) {
     Close();
+    m_openFault = PF_OTHER;  // until the port is open or tells why not
     HANDLE h = CreateFileW(WidePath(MapPortName(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */,
                            nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return SER_OPEN;
+    if (h == INVALID_HANDLE_VALUE) {
+        m_openFault = PortFaultOf(int(GetLastError()));
+        return SER_OPEN;
+    }
     int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
     if (fd < 0) {
         CloseHandle(h);
@@ -115,6 +119,7 @@ int CSerCom::Open(const std::string& name, uint32_t baud) {
     COMMTIMEOUTS to = {};
     if (!SetCommTimeouts(h, &to)) return SER_OPEN;
     PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    m_openFault = PF_NONE;
     return SER_OK;
 }
 

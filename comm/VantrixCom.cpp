@@ -96,7 +96,8 @@ void CVantrixCom::RunSequence() {
     for (;;) {
         int result = Dispatch(req);
         if (result != 0) {
-            if (result != DR_SILENT) m_msgs.Send(CM_ERROR, result, int32_t(m_lastCommand));
+            if (result != DR_SILENT)
+                m_msgs.Send(CM_ERROR, result, int32_t(m_lastCommand), result == DR_PORT ? m_ser.OpenFault() : PF_NONE);
             bool retryable = result != DR_PORT && result != DR_CANCEL && result != DR_BLOCKED && result != DR_SILENT;
             if (retryable && ui.MessageBox(LoadStr(IDS_QUERY_RETRY), MbButtons::YesNo, MbIcon::Question) == IDYES)
                 continue;

@@ -82,6 +82,8 @@ public:
     // A port for this run instead of the profile's, of any length (the
     // profile holds 16 characters); empty: the profile's.
     void SetPortOverride(std::string name) { m_portOverride = std::move(name); }
+    // The port a local session opens: the override, else the profile's.
+    std::string LocalPort() const;
 
     // The pauses after an operation (1000 ms) and between SMS state polls
     // (500 ms); tests shorten them.

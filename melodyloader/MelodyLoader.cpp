@@ -175,6 +175,10 @@ int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE*
             });
         }
         port.Close();
+    } else {
+        // The same reason the panel and vantrixctl give under their message.
+        const std::string why = PortFaultLine(port.OpenFault(), portName);
+        if (!why.empty()) std::fprintf(out, "%s\n", why.c_str());
     }
 
     std::fputs("\n", out);

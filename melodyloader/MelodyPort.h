@@ -1,5 +1,5 @@
 // The serial line of melodyloader: its own small termios port, since the tool
-// links nothing of the control panel but the frame encoder and receiver.
+// links nothing of the control panel's engine, only the frame encoder and receiver.
 #pragma once
 
 #include <chrono>
@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "comm/PortFault.h"
 #include "melodyloader/MelodyProtocol.h"
 
 namespace melody {
@@ -41,7 +42,9 @@ public:
     CMelodyPort(const CMelodyPort&) = delete;
     CMelodyPort& operator=(const CMelodyPort&) = delete;
 
+    // False when the port cannot be opened or configured; OpenFault() tells why.
     bool Open(const std::string& name);
+    PortFault OpenFault() const { return m_openFault; }
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
 
@@ -55,6 +58,7 @@ private:
     int NextByte(uint8_t& b, Clock::time_point deadline);
 
     int m_fd = -1;
+    PortFault m_openFault = PF_NONE;  // of the last Open()
     uint32_t m_readTimeoutMs = kCheckReadTimeoutMs;
     uint8_t m_rx[kMaxFrameLen];
     size_t m_rxPos = 0;

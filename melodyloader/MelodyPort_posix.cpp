@@ -34,12 +34,21 @@ CMelodyPort::~CMelodyPort() { Close(); }
 
 bool CMelodyPort::Open(const std::string& name) {
     Close();
+    m_openFault = PF_OTHER;  // until the port is open or tells why not
     std::string path = MapPortName(name);
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct termios t;
+    if (fd < 0) {
+        m_openFault = PortFaultOf(errno);
+        return false;
+    }
     // Another program on the port (also one running as root): not ours.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd, &t) != 0) {  // held, or not a terminal
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_openFault = PortFaultOf(errno);
+        ::close(fd);
+        return false;
+    }
+    struct termios t;
+    if (::tcgetattr(fd, &t) != 0) {  // not a terminal
         ::close(fd);
         return false;
     }
@@ -60,6 +69,7 @@ bool CMelodyPort::Open(const std::string& name) {
     ::ioctl(fd, TIOCMBIC, &lines);
     ::tcflush(fd, TCIOFLUSH);
     m_fd = fd;
+    m_openFault = PF_NONE;
     m_rxPos = m_rxLen = 0;
     return true;
 }

@@ -52,9 +52,13 @@ CMelodyPort::~CMelodyPort() { Close(); }
 
 bool CMelodyPort::Open(const std::string& name) {
     Close();
+    m_openFault = PF_OTHER;  // until the port is open or tells why not
     HANDLE h = CreateFileW(WidePath(MapPortName(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */,
                            nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE) {
+        m_openFault = PortFaultOf(int(GetLastError()));
+        return false;
+    }
     SetupComm(h, kQueueSize, kQueueSize);
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
@@ -84,6 +88,7 @@ bool CMelodyPort::Open(const std::string& name) {
     PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
     m_fd = int(HandleToLong(h));
     m_rxPos = m_rxLen = 0;
+    m_openFault = PF_NONE;
     return true;
 }
 

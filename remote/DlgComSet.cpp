@@ -1,7 +1,6 @@
 #include "remote/DlgComSet.h"
 
 #include <QLineEdit>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 
@@ -11,6 +10,7 @@
 #include "app/Profile.h"
 #include "app/Strings.h"
 #include "app/Vantrix.h"
+#include "comm/PortName.h"
 #include "remote/DlgModem.h"
 #include "remote/DlgText.h"
 #include "ui_DlgComSet.h"
@@ -22,15 +22,11 @@ namespace {
 QStringList PortItems() {
     QStringList items = {QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
                          QStringLiteral("COM4")};
-    QStringList found;
-    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
-        const QString name = port.portName();
-        if (!name.isEmpty() && AnsiLen(name) <= int(CProfile::kPortNameMax) && !items.contains(name) &&
-            !found.contains(name))
-            found << name;
+    for (const std::string& port : DetectedPorts()) {
+        const QString name = QString::fromStdString(port);
+        if (AnsiLen(name) <= int(CProfile::kPortNameMax) && !items.contains(name)) items << name;
     }
-    found.sort();
-    return items + found;
+    return items;
 }
 
 }  // namespace

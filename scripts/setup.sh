@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev clang-format clang-tidy \
 libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev \
-qt6-base-dev qt6-serialport-dev qt6-base-dev-tools qt6-translations-l10n \
+qt6-base-dev qt6-base-dev-tools qt6-translations-l10n \
 xauth xvfb python3 \
 dbus-daemon at-spi2-core python3-pyatspi python3-xlib imagemagick \
 help2man file dpkg-dev lintian desktop-file-utils appstream xdotool strace \

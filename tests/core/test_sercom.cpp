@@ -4,11 +4,13 @@
 
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <regex>
 #include <string>
 #include <thread>
@@ -100,8 +102,12 @@ TEST(SerCom, OpenAppliesTheLineSettings) {
     CSerCom other;
     EXPECT_EQ(other.Open("/nonexistent/port", 57600), SER_OPEN);
     EXPECT_FALSE(other.IsOpen());
+    EXPECT_EQ(other.OpenFault(), PF_MISSING);
     o.com.Close();                                          // free for another program
     EXPECT_EQ(other.Open(o.pty.Slave(), 12345), SER_OPEN);  // no such speed
+    EXPECT_EQ(other.OpenFault(), PF_OTHER);                 // nothing the user could be told
+    EXPECT_EQ(other.Open(o.pty.Slave(), 9600), SER_OK);
+    EXPECT_EQ(other.OpenFault(), PF_NONE);
     other.Close();
     uint8_t b;
     EXPECT_EQ(other.Read(&b, 1, 10), SER_FAIL);  // closed
@@ -115,12 +121,37 @@ TEST(SerCom, HeldPortIsRefusedEvenToRoot) {
     CSerCom second;
     EXPECT_EQ(second.Open(o.pty.Slave(), 57600), SER_OPEN);
     EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(second.OpenFault(), PF_HELD);
     // Reopening by the holder is no second program.
     EXPECT_EQ(o.com.Open(o.pty.Slave(), 9600), SER_OK);
     EXPECT_EQ(second.Open(o.pty.Slave(), 57600), SER_OPEN);
     o.com.Close();
     EXPECT_EQ(second.Open(o.pty.Slave(), 57600), SER_OK);
     EXPECT_EQ(o.com.Open(o.pty.Slave(), 57600), SER_OPEN);
+}
+
+// The ports offered and named to the user: a console, a virtual terminal or
+// an empty UART place (the serial core has 32 ttyS of them) offered as a port
+// is one the user picks in vain.
+TEST(SerCom, DetectedPortsAreTheTtysWithADeviceAndANode) {
+    TempDir sys, dev;
+    auto tty = [&](const std::string& name, bool device, const char* type, bool node) {
+        ASSERT_EQ(::mkdir(sys.File(name).c_str(), 0755), 0);
+        if (device) {
+            ASSERT_EQ(::mkdir(sys.File(name + "/device").c_str(), 0755), 0);
+        }
+        if (type) WriteAll(sys.File(name + "/type"), type, std::strlen(type));
+        if (node) WriteAll(dev.File(name), "", 0);
+    };
+    tty("console", false, nullptr, true);
+    tty("tty1", false, nullptr, true);
+    tty("ttyS0", true, "4\n", true);
+    tty("ttyS1", true, "0\n", true);  // no UART behind this place
+    tty("ttyS10", true, "4\n", true);
+    tty("ttyUSB0", true, nullptr, true);   // no type: not a serial-core port
+    tty("ttyACM0", true, nullptr, false);  // unplugged while udev had not removed it
+    EXPECT_EQ(DetectedPortsIn(sys.Path(), dev.Path()), (std::vector<std::string>{"ttyS0", "ttyS10", "ttyUSB0"}));
+    EXPECT_TRUE(DetectedPortsIn(sys.File("none"), dev.Path()).empty());
 }
 
 TEST(SerCom, ExactCountsArriveInPieces) {

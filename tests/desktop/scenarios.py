@@ -3,6 +3,7 @@ vantrix-sim; each checks what the screen shows and what the device received.
 
     scenarios.py NAME VantrixCtrlPnl vantrix-sim vantrixctl
 """
+import fcntl
 import json
 import os
 import signal
@@ -323,6 +324,18 @@ def silent_device(ctx):
     ui.page("Stav", "Výrobní štítek")
     ui.press(ui.tool("Offline"))
     wait(lambda: ui.status() == "offline", 20, "offline")
+    # Another program on the port: the box says so under its message, and asks no retry.
+    p.no_dialog(30)
+    with open(sim.port, "rb+", buffering=0) as holder:
+        fcntl.flock(holder, fcntl.LOCK_EX)
+        ui.press(ui.tool("Online"))
+        box, texts = ui.box(30, PROGRESS)
+        # The EC part names the last frame of the earlier session.
+        check(any(t.startswith("Nepodařilo se otevřít komunikační port. EC: ") and
+                  t.endswith("\nPort právě používá jiný program.") for t in texts), "the port's box: %s" % texts)
+        ui.answer(box, "OK")
+        p.no_dialog(30)
+    check(ui.status() == "offline", "offline after the held port")
 
 
 # ---------------------------------------------------------------- 8. the save question on closing

@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "comm/PortName.h"
 #include "melodyloader/MelodyImage.h"
 #include "tests/e2e/MelodyPeer.h"
 #include "tests/support/TempDir.h"
@@ -52,6 +53,16 @@ ProgramRun Load(CMelodyPeer& peer, const std::vector<std::string>& args = {}) {
     ProgramRun run = RunProgram(argv, peer.SlavePath() + "\n\n");
     peer.Stop();
     return run;
+}
+
+// The line for a port that does not exist: the ports this machine has, as the
+// communication settings of the panel offer them.
+std::string MissingLine() {
+    const std::vector<std::string> ports = DetectedPorts();
+    if (ports.empty()) return "Port v počítači není a žádný sériový port nebyl nalezen.\n";
+    std::string line = "Port v počítači není. Nalezené porty: ";
+    for (size_t i = 0; i < ports.size(); ++i) line += (i ? ", " : "") + ports[i];
+    return line + "\n";
 }
 
 std::vector<uint16_t> Addresses(CMelodyServer& s) {
@@ -157,7 +168,8 @@ TEST(MelodyLoader, FifoIsNoMelodyFileAndDoesNotHang) {
     EXPECT_EQ(peer.BytesIn(), 0u);
 }
 
-// A port another melodyloader holds: no download (as root too).
+// A port another melodyloader holds: no download (as root too), and the
+// user is told why.
 TEST(MelodyLoader, HeldPortIsNotShared) {
     CMelodyPeer peer;
     ASSERT_TRUE(peer.Start());
@@ -166,7 +178,7 @@ TEST(MelodyLoader, HeldPortIsNotShared) {
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     ProgramRun run = Load(peer);
     ::close(held);
-    EXPECT_EQ(run.output, Internal(peer.SlavePath()) + Ending(0, false));
+    EXPECT_EQ(run.output, Internal(peer.SlavePath()) + "Port právě používá jiný program.\n" + Ending(0, false));
     EXPECT_EQ(peer.BytesIn(), 0u);
 }
 
@@ -225,12 +237,14 @@ TEST(MelodyLoader, BadChecksumFailsTheAttempt) {
     }
 }
 
-TEST(MelodyLoader, NoDeviceGivesOnlyTheEmptyLineAndThePrompt) {
+// No device: the empty line and the prompt as always; only a port that did
+// not open adds a line that tells why.
+TEST(MelodyLoader, NoDeviceGivesTheEmptyLineAndThePrompt) {
     {
         TempDir dir;  // a port that does not exist
         std::string port = dir.File("no-such-port");
         ProgramRun run = RunProgram({kLoader}, port + "\n\n");
-        EXPECT_EQ(run.output, Internal(port) + Ending(0, false));
+        EXPECT_EQ(run.output, Internal(port) + MissingLine() + Ending(0, false));
         EXPECT_EQ(run.status, 1);
     }
     {
@@ -259,7 +273,7 @@ TEST(MelodyLoader, EmptyLineMeansCom1) {
     struct stat st;
     if (::stat("/dev/ttyS0", &st) != 0) {
         ProgramRun run = RunProgram({kLoader}, "\n\n");
-        EXPECT_EQ(run.output, Internal("COM1") + Ending(0, false));
+        EXPECT_EQ(run.output, Internal("COM1") + MissingLine() + Ending(0, false));
         return;
     }
     // COM1 is a real port here. The test never talks to it: in a mount

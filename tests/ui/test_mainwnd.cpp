@@ -15,6 +15,7 @@
 
 #include "comm/ComMsg.h"
 #include "comm/Link.h"
+#include "comm/PortName.h"
 #include "tests/ui/UiHarness.h"
 #include "ui_DlgCom.h"
 #include "ui_MainWnd.h"
@@ -293,13 +294,22 @@ private slots:
         QCOMPARE(dlg->Form()->m_pPrbCom->value(), 2);  // a step past the maximum leaves it full
         QCOMPARE(int(m.done), 1);
 
-        // The first failure before any frame: the text alone.
+        // The first failure before any frame: the text alone, no EC part; the
+        // second line tells why and names the ports there are.
         SimOptions o;
         UiHarness h2(o);
         h2.model->Profile().SetPortName("/dev/no-such-port");
         h2.TriggerAndWait("m_pActReadStatus");
         QVERIFY(!h2.boxes.empty());
-        QCOMPARE(h2.boxes[0].text, QStringLiteral("Nepodařilo se otevřít komunikační port."));
+        const QStringList ports = [] {
+            QStringList names;
+            for (const std::string& p : DetectedPorts()) names << QString::fromStdString(p);
+            return names;
+        }();
+        QCOMPARE(h2.boxes[0].text,
+                 QStringLiteral("Nepodařilo se otevřít komunikační port.\n") +
+                     (ports.isEmpty() ? QStringLiteral("Port v počítači není a žádný sériový port nebyl nalezen.")
+                                      : QStringLiteral("Port v počítači není. Nalezené porty: ") + ports.join(", ")));
         QCOMPARE(h2.boxes[0].caption, QStringLiteral("Komunikace s Vantrix"));
         QCOMPARE(h2.boxes[0].icon, MbIcon::Error);
     }

@@ -81,7 +81,10 @@ void ConsoleUI::HandleComMsg(CComMsg* msg) {
         break;
     case CM_ERROR:
         if (m_tty) std::fprintf(stderr, "\n");
-        std::fprintf(stderr, "%s\n", ComErrorText(int(msg->value1), uint32_t(msg->value2)).c_str());
+        std::fprintf(stderr, "%s\n",
+                     ComErrorText(int(msg->value1), uint32_t(msg->value2), PortFault(msg->detail),
+                                  m_model ? m_model->m_com.LocalPort() : std::string())
+                         .c_str());
         if (m_result == 0) m_result = int(msg->value1);
         break;
     case CM_END:
