@@ -119,6 +119,9 @@ bool Download(IMelodyLink& link, IMelodySource& source, const std::function<void
             passes = 0;
         }
         if (++passes == kBlockPasses) return false;
+        // The answer to the failed pass may still come: taken for the next
+        // pass's, it would acknowledge a block the device never confirmed.
+        if (!acknowledged) link.Drain();
     }
 }
 

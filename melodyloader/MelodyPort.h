@@ -32,6 +32,9 @@ public:
     virtual Rx Receive(uint8_t* buf, size_t capacity, size_t& len) = 0;
     // The longest wait for a reply frame, from the start of Receive().
     virtual void SetReadTimeout(uint32_t ms) = 0;
+    // Reads and drops what the line still brings (a reply come late or
+    // twice) until it is quiet, so that it cannot answer the next request.
+    virtual void Drain() = 0;
 };
 
 // 57600 Bd, 8N1, raw, no flow control, DTR and RTS inactive, not shared.
@@ -51,6 +54,7 @@ public:
     bool Send(const uint8_t* payload, size_t n) override;
     Rx Receive(uint8_t* buf, size_t capacity, size_t& len) override;
     void SetReadTimeout(uint32_t ms) override { m_readTimeoutMs = ms; }
+    void Drain() override;
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -62,6 +62,7 @@ public:
     }
 
     void SetReadTimeout(uint32_t ms) override { timeouts.push_back(ms); }
+    void Drain() override {}  // the scripted answers are what the line brings after it
 
     std::vector<uint16_t> WriteAddresses() const {
         std::vector<uint16_t> out;

@@ -61,15 +61,20 @@ void CMelodyPeer::Serve() {
             auto status = rx.Feed(buf[i]);
             if (status == frame::CFrameReceiver::kMore) continue;
             if (status == frame::CFrameReceiver::kGood && rx.PayloadLen() <= sizeof payload)
-                Answer(payload, rx.PayloadLen(), m_lineInFree);
+                Answer(payload, rx.PayloadLen(), m_lineInFree, i + 1 < n);
             rx.Reset();
         }
     }
 }
 
-void CMelodyPeer::Answer(const uint8_t* payload, size_t n, Clock::time_point arrived) {
+void CMelodyPeer::Answer(const uint8_t* payload, size_t n, Clock::time_point arrived, bool moreRead) {
     std::vector<uint8_t> reply;
     if (!m_server.Handle(payload, n, reply)) return;
+    if (m_replyDelay.count() > 0) {
+        std::this_thread::sleep_for(m_replyDelay);
+        struct pollfd p = {m_master, POLLIN, 0};
+        if (moreRead || ::poll(&p, 1, 0) > 0) ++m_early;
+    }
     int index = m_replies++;
     if (m_corrupt.count(index)) {
         Put(CorruptFrame(reply), arrived);

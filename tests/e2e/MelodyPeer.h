@@ -38,6 +38,12 @@ public:
         m_goodAfterCorrupt = thenGood;
     }
 
+    // Every reply waits this long; a request that arrives meanwhile came
+    // before its predecessor was answered, so the program took something
+    // else for that answer: counted in EarlyRequests().
+    void DelayReplies(std::chrono::milliseconds delay) { m_replyDelay = delay; }
+    int EarlyRequests() const { return m_early; }
+
     uint64_t BytesIn() const { return m_bytesIn; }
     uint64_t BytesOut() const { return m_bytesOut; }
     int Replies() const { return m_replies; }
@@ -47,7 +53,7 @@ public:
 
 private:
     void Serve();
-    void Answer(const uint8_t* payload, size_t n, Clock::time_point arrived);
+    void Answer(const uint8_t* payload, size_t n, Clock::time_point arrived, bool moreRead);
     void Put(const std::vector<uint8_t>& line, Clock::time_point notBefore);
 
     uint32_t m_baud;
@@ -59,6 +65,8 @@ private:
     CMelodyServer m_server;
     std::set<int> m_corrupt;
     bool m_goodAfterCorrupt = false;
+    std::chrono::milliseconds m_replyDelay{0};
+    int m_early = 0;
 
     uint64_t m_bytesIn = 0;
     uint64_t m_bytesOut = 0;

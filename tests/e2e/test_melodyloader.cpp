@@ -222,12 +222,15 @@ TEST(MelodyLoader, BadChecksumFailsTheAttempt) {
     }
     {
         // A good frame right behind the bad one is not taken as the answer to
-        // that attempt: the block is sent again.
+        // that attempt, nor to the next: the block is sent again, and every
+        // block waits for its own answer.
         CMelodyPeer peer;
         peer.CorruptReplies({1}, true);
+        peer.DelayReplies(std::chrono::milliseconds(30));
         ASSERT_TRUE(peer.Start());
         ProgramRun run = Load(peer);
         EXPECT_EQ(run.output, Internal(peer.SlavePath()) + Ending(35, true));
+        EXPECT_EQ(peer.EarlyRequests(), 0);
         std::vector<uint16_t> a = Addresses(peer.Server());
         ASSERT_GE(a.size(), 3u);
         EXPECT_EQ(a[0], 0xD000);

@@ -39,6 +39,8 @@ public:
         return true;
     }
 
+    void Drain() override {}
+
     Rx Receive(uint8_t* buf, size_t capacity, size_t& len) override {
         FUZZ_CHECK(capacity >= kReplyLen);
         const uint8_t what = m_next < m_script.size() ? m_script[m_next++] % 6 : 0;
