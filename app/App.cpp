@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QScreen>
@@ -49,6 +50,21 @@ int CApp::Start(CVantrix& model) {
     if (m_qtCzech.load(QStringLiteral("qtbase_cs"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&m_qtCzech);
     m_ui.SetModel(&model);
+    // The stores have one writer: each copy writes them at its exit as it
+    // loaded them, so a second copy on the same data would undo the first's
+    // SMS and connections. The lock dies with a killed holder (its process
+    // id is checked), and a data folder that takes no lock file cannot be
+    // written anyway, so only a held lock stops the start.
+    const std::string lockPath = DataPath(m_progDir, "VantrixCtrlPnl.lock");
+    MakeDirsFor(lockPath);
+    m_dataLock = std::make_unique<QLockFile>(QFile::decodeName(QByteArray::fromStdString(lockPath)));
+    m_dataLock->setStaleLockTime(0);
+    if (!m_dataLock->tryLock(0) && m_dataLock->error() == QLockFile::LockFailedError) {
+        char text[1024];
+        std::snprintf(text, sizeof text, LoadStr(IDS_ALREADY_RUNNING), DataPath(m_progDir, "").c_str());
+        m_ui.MessageBox(text, MbButtons::Ok, MbIcon::Information);
+        return kAlreadyRunning;
+    }
     m_profile.Read(DataPath(m_progDir, "Profile.dat"));
     int r = model.Init();
     if (r == 1) r = m_ui.Start();

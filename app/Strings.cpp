@@ -48,6 +48,9 @@ const std::unordered_map<int, const char*>& Table() {
         {119, "Port v počítači není. Nalezené porty: "},
         {120, "Port v počítači není a žádný sériový port nebyl nalezen."},
         {121, "Port právě používá jiný program."},
+        {122,
+         "Vantrix Control Panel už běží a pracuje se stejnými daty (%s). Použijte jeho okno; druhá "
+         "kopie se ukončí."},
         {200, "Nastala chyba sériové komunikace."},
         {201, "Nepodařilo se otevřít komunikační port."},
         {202, "Vypršel komunikační timeout."},

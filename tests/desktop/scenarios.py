@@ -656,6 +656,42 @@ def close_during_sequence(ctx):
         sim.stop()
 
 
+# ---------------------------------------------------------------- one copy per data folder
+
+def one_copy_per_data(ctx):
+    """A second copy on the same data folder says so and ends, so it cannot
+    write its lists over the first's at exit; a killed copy's lock does not
+    keep the next one out."""
+    sim = ctx.sim(state={"smsQueue": [{"time": "2026-12-09 07:30:00", "number": "+420603123456",
+                                       "text": "Jen v první kopii"}]})
+    first = ctx.program(sim.port)
+    ui = Ui(ctx, first)
+    second = ctx.program(sim.port)
+    second.proc = subprocess.Popen([second.exe], cwd=second.dir, stdin=subprocess.DEVNULL)
+    box = wait(lambda: [w for w in second.windows() if w is not None and d.role(w) == "alert" and d.showing(w)],
+               20, "the second copy's message")[0]
+    texts = [a.name for a in d.find_all(box, role_name="label") if a.name]
+    check(any("už běží" in t and "Data" in t for t in texts), "the second copy's message: %s" % texts)
+    ctx.press(d.find(box, "OK", "push button"))
+    check(second.ended(20) == 2, "the second copy ends with 2")
+
+    ui.sequence(lambda: ui.key("F5"))
+    sms_dat = os.path.join(first.data, "SMS.dat")
+    text = "Jen v první kopii".encode("cp1250")
+    check(text in open(sms_dat, "rb").read(), "the SMS the first copy read is in SMS.dat")
+    first.close_window()
+    check(first.ended() == 0, "the first copy ends")
+    check(text in open(sms_dat, "rb").read(), "and stays there")
+
+    third = ctx.program(sim.port)
+    third.start()
+    third.kill()
+    fourth = ctx.program(sim.port)
+    fourth.start()
+    fourth.close_window()
+    check(fourth.ended() == 0, "a start after a killed copy runs as usual")
+
+
 # ---------------------------------------------------------------- every control has a name
 
 # Roles of the controls a user acts on or reads a value from.
@@ -698,7 +734,8 @@ def names(ctx):
 SCENARIOS = {f.__name__: f for f in (startup, read_config, write_config, online, sms, gprs, silent_device,
                                      close_question, remote, files_at_end, names,
                                      czech_dialogs, sms_kept_at_every_frame, sms_not_kept, session_end,
-                                     close_during_sequence, sms_edit_meets_arrival)}
+                                     close_during_sequence, sms_edit_meets_arrival,
+                                     one_copy_per_data)}
 
 if __name__ == "__main__":
     d.run(SCENARIOS)
