@@ -51,6 +51,7 @@ const std::unordered_map<int, const char*>& Table() {
         {122,
          "Vantrix Control Panel už běží a pracuje se stejnými daty (%s). Použijte jeho okno; druhá "
          "kopie se ukončí."},
+        {123, "grafický displej není k dispozici (DISPLAY, WAYLAND_DISPLAY): program běží jen v grafickém prostředí."},
         {200, "Nastala chyba sériové komunikace."},
         {201, "Nepodařilo se otevřít komunikační port."},
         {202, "Vypršel komunikační timeout."},

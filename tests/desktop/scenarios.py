@@ -156,6 +156,25 @@ def startup(ctx):
         "Přijaté", "Odeslané", "K odeslání"], "list nodes with their counts: %s" % tools)
     check(ui.tool("Online").getState().contains(d.pyatspi.STATE_ENABLED), "Online enabled")
     check(not ui.tool("Offline").getState().contains(d.pyatspi.STATE_ENABLED), "Offline disabled")
+    # The task bar knows the window: its icon, and the class its desktop entry names.
+    from Xlib import X
+    w = p.x_window(UNTITLED)
+    icon = w.get_full_property(ctx.session.x.intern_atom("_NET_WM_ICON"), X.AnyPropertyType)
+    check(icon is not None and len(icon.value) > 2, "the window has an icon")
+    entry = open(os.path.join(os.path.dirname(__file__), "..", "..", "packaging", "VantrixCtrlPnl.desktop.in"),
+                 encoding="utf-8").read()
+    wm_class = [line.split("=", 1)[1] for line in entry.splitlines() if line.startswith("StartupWMClass=")]
+    check(wm_class and w.get_wm_class()[1] == wm_class[0], "WM_CLASS %s, the desktop entry %s" % (
+        w.get_wm_class(), wm_class))
+
+
+def no_display(ctx):
+    """Without a display the program says so in one line and ends with 1."""
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    r = subprocess.run([ctx.app_exe], env=env, capture_output=True, timeout=60)
+    lines = r.stderr.decode().splitlines()
+    check(r.returncode == 1 and len(lines) == 1 and "grafický displej" in lines[0],
+          "status %d, %s" % (r.returncode, lines))
 
 
 # ---------------------------------------------------------------- 2. read the configuration
@@ -731,7 +750,7 @@ def names(ctx):
     check(counter.description == "délka SMS/počet SMS:", "the counter is described by its caption")
 
 
-SCENARIOS = {f.__name__: f for f in (startup, read_config, write_config, online, sms, gprs, silent_device,
+SCENARIOS = {f.__name__: f for f in (startup, no_display, read_config, write_config, online, sms, gprs, silent_device,
                                      close_question, remote, files_at_end, names,
                                      czech_dialogs, sms_kept_at_every_frame, sms_not_kept, session_end,
                                      close_during_sequence, sms_edit_meets_arrival,
