@@ -35,7 +35,10 @@ const std::unordered_map<int, const char*>& Table() {
         {112,
          "Seznam připojení je plný (100 položek). Odstraňte nepotřebné připojení "
          "v nastavení komunikace."},
-        {113, "Název komunikačního portu může mít nejvýše 16 znaků."},
+        {113,
+         "Název komunikačního portu může mít nejvýše 16 znaků, víc jich nastavení programu neuloží. Zvolte port "
+         "ze seznamu (např. ttyUSB0), nebo si pro adaptér vytvořte krátký odkaz pravidlem udev, např. "
+         "/dev/vantrix."},
         {114,
          "Přijatou SMS se nepodařilo uložit do souboru SMS.dat. Zůstává v zařízení a načítání SMS "
          "bylo ukončeno."},
@@ -52,6 +55,7 @@ const std::unordered_map<int, const char*>& Table() {
          "Vantrix Control Panel už běží a pracuje se stejnými daty (%s). Použijte jeho okno; druhá "
          "kopie se ukončí."},
         {123, "grafický displej není k dispozici (DISPLAY, WAYLAND_DISPLAY): program běží jen v grafickém prostředí."},
+        {124, "sériové číslo "},
         {200, "Nastala chyba sériové komunikace."},
         {201, "Nepodařilo se otevřít komunikační port."},
         {202, "Vypršel komunikační timeout."},

@@ -47,6 +47,7 @@ enum StrId : int {
     IDS_PORT_HELD = 121,
     IDS_ALREADY_RUNNING = 122,
     IDS_NO_DISPLAY = 123,
+    IDS_PORT_SERIAL = 124,
     IDS_RESULT_BASE = 199,  // + result code 1..14
     IDS_PIN_REFUSED = 210,
     IDS_CAPTION_CONNECT = 300,  // 300..310 operation captions

@@ -8,9 +8,27 @@
 // name -> /dev/<name>. On Windows "COM<n>" -> \\.\COM<n>, others as given.
 std::string MapPortName(const std::string& name);
 
-// The serial ports this machine has, sorted, by the names MapPortName takes
-// ("ttyUSB0"; on Windows "COM3"): what the communication settings offer and
-// what a user who named a missing port is told.
-std::vector<std::string> DetectedPorts();
-// POSIX: the same over other directories than /sys/class/tty and /dev.
-std::vector<std::string> DetectedPortsIn(const std::string& ttyClassDir, const std::string& devDir);
+// A serial port of this machine, with what tells one adapter from another.
+struct PortInfo {
+    std::string name;         // as MapPortName takes it: "ttyUSB0", "COM3"
+    std::string path;         // the device
+    std::string description;  // the product, where the device names it
+    std::string maker;
+    std::string serial;
+    std::string byId;     // its stable /dev/serial/by-id link, if there is one
+    bool mayOpen = true;  // this user has the rights to read and write it
+};
+
+// The serial ports this machine has, sorted by name: what the communication
+// settings offer, `vantrixctl ports` lists and a user who named a missing
+// port is told.
+std::vector<PortInfo> DetectedPortInfo();
+inline std::vector<std::string> DetectedPorts() {
+    std::vector<std::string> names;
+    for (const PortInfo& port : DetectedPortInfo()) names.push_back(port.name);
+    return names;
+}
+// POSIX: the same over other directories than /sys/class/tty, /dev and
+// /dev/serial/by-id.
+std::vector<PortInfo> DetectedPortInfoIn(const std::string& ttyClassDir, const std::string& devDir,
+                                         const std::string& byIdDir);

@@ -19,14 +19,18 @@ std::string MapPortName(const std::string& name) {
     return name;
 }
 
-std::vector<std::string> DetectedPorts() {
+std::vector<PortInfo> DetectedPortInfo() {
     // The COM names the system has a device for, in their numeric order.
-    std::vector<std::string> ports;
+    std::vector<PortInfo> ports;
     wchar_t target[1024];
     for (int n = 1; n <= 255; ++n) {
         const std::wstring name = L"COM" + std::to_wstring(n);
-        if (QueryDosDeviceW(name.c_str(), target, DWORD(std::size(target))) != 0)
-            ports.push_back("COM" + std::to_string(n));
+        if (QueryDosDeviceW(name.c_str(), target, DWORD(std::size(target))) != 0) {
+            PortInfo port;
+            port.name = "COM" + std::to_string(n);
+            port.path = MapPortName(port.name);
+            ports.push_back(port);
+        }
     }
     return ports;
 }

@@ -1,6 +1,8 @@
 #include "remote/DlgComSet.h"
 
+#include <QComboBox>
 #include <QLineEdit>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 
@@ -17,16 +19,38 @@
 
 namespace {
 
-// The COM names the program has always offered, then the serial ports this
-// machine has (as names the transport takes: "ttyUSB0" is /dev/ttyUSB0).
-QStringList PortItems() {
-    QStringList items = {QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
-                         QStringLiteral("COM4")};
-    for (const std::string& port : DetectedPorts()) {
-        const QString name = QString::fromStdString(port);
-        if (AnsiLen(name) <= int(CProfile::kPortNameMax) && !items.contains(name)) items << name;
+// Shows a port item's details beside its name in the list; the item's
+// text, what the edit takes and the profile keeps, stays the bare name.
+class CPortItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString details = index.data(Qt::ToolTipRole).toString();
+        if (!details.isEmpty()) option->text += QStringLiteral(" – ") + details;
     }
-    return items;
+};
+
+// The COM names the program has always offered, then the serial ports this
+// machine has (as names the transport takes: "ttyUSB0" is /dev/ttyUSB0),
+// each with what tells one adapter from another.
+void AddPortItems(QComboBox* combo) {
+    combo->setItemDelegate(new CPortItemDelegate(combo));
+    for (const char* com : {"COM1", "COM2", "COM3", "COM4"}) combo->addItem(QString::fromLatin1(com));
+    for (const PortInfo& port : DetectedPortInfo()) {
+        const QString name = QString::fromStdString(port.name);
+        if (AnsiLen(name) > int(CProfile::kPortNameMax) || combo->findText(name) >= 0) continue;
+        QStringList details;
+        for (const std::string* text : {&port.description, &port.maker})
+            if (!text->empty()) details << QString::fromStdString(*text);
+        if (!port.serial.empty())
+            details << QString::fromUtf8(LoadStr(IDS_PORT_SERIAL)) + QString::fromStdString(port.serial);
+        combo->addItem(name);
+        combo->setItemData(combo->count() - 1, details.join(QStringLiteral(", ")), Qt::ToolTipRole);
+        combo->setItemData(combo->count() - 1, details.join(QStringLiteral(", ")), Qt::AccessibleDescriptionRole);
+    }
 }
 
 }  // namespace
@@ -64,7 +88,7 @@ void TFrmComSet::Fill() {
 
     QComboBox* port = ui->m_pCmbPort;
     port->clear();
-    port->addItems(PortItems());
+    AddPortItems(port);
     const QString name = FromAnsi(m_app.Profile().PortName());
     const int item = port->findText(name);
     if (item >= 0)

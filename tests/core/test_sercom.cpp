@@ -150,8 +150,34 @@ TEST(SerCom, DetectedPortsAreTheTtysWithADeviceAndANode) {
     tty("ttyS10", true, "4\n", true);
     tty("ttyUSB0", true, nullptr, true);   // no type: not a serial-core port
     tty("ttyACM0", true, nullptr, false);  // unplugged while udev had not removed it
-    EXPECT_EQ(DetectedPortsIn(sys.Path(), dev.Path()), (std::vector<std::string>{"ttyS0", "ttyS10", "ttyUSB0"}));
-    EXPECT_TRUE(DetectedPortsIn(sys.File("none"), dev.Path()).empty());
+    // The adapter names itself on its USB device, above the tty's device.
+    TempDir usb;
+    ASSERT_EQ(::mkdir(usb.File("1-1").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(usb.File("1-1/1-1:1.0").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(usb.File("1-1/1-1:1.0/ttyUSB0").c_str(), 0755), 0);
+    for (const char* f : {"idVendor\n0403", "product\nFT232R USB UART\n", "manufacturer\nFTDI", "serial\nA50285BI\n"}) {
+        const std::string s = f;
+        WriteAll(usb.File("1-1/" + s.substr(0, s.find('\n'))), s.data() + s.find('\n') + 1,
+                 s.size() - s.find('\n') - 1);
+    }
+    ASSERT_EQ(::rmdir(sys.File("ttyUSB0/device").c_str()), 0);
+    ASSERT_EQ(::symlink(usb.File("1-1/1-1:1.0/ttyUSB0").c_str(), sys.File("ttyUSB0/device").c_str()), 0);
+    ASSERT_EQ(::mkdir(dev.File("by-id").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("../ttyUSB0", dev.File("by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0").c_str()), 0);
+
+    std::vector<PortInfo> ports = DetectedPortInfoIn(sys.Path(), dev.Path(), dev.File("by-id"));
+    std::vector<std::string> names;
+    for (const PortInfo& p : ports) names.push_back(p.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"ttyS0", "ttyS10", "ttyUSB0"}));
+    ASSERT_EQ(ports.size(), 3u);
+    EXPECT_EQ(ports[0].description, "");
+    EXPECT_EQ(ports[0].byId, "");
+    EXPECT_EQ(ports[2].path, dev.File("ttyUSB0"));
+    EXPECT_EQ(ports[2].description, "FT232R USB UART");
+    EXPECT_EQ(ports[2].maker, "FTDI");
+    EXPECT_EQ(ports[2].serial, "A50285BI");
+    EXPECT_EQ(ports[2].byId, dev.File("by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+    EXPECT_TRUE(DetectedPortInfoIn(sys.File("none"), dev.Path(), dev.File("by-id")).empty());
 }
 
 TEST(SerCom, ExactCountsArriveInPieces) {

@@ -78,4 +78,16 @@ with tempfile.TemporaryDirectory() as tmp:
         run(portable, env, "--log", "--port", sim.port, "identify")
         check(os.path.getsize(os.path.join(portable_dir, "sercom.log")) > 0, "log beside the program")
         check(not os.path.exists(os.path.join(tmp, "xdg2")), "user directory made by a portable copy")
+
+    # The ports present: the ttys with a device behind them, each a node this
+    # user may or may not open, as --port takes its name.
+    ports = json.loads(run(CTL, base, "ports"))
+    check(isinstance(ports, list), "ports: %s" % ports)
+    for port in ports:
+        check(set(port) == {"name", "path", "description", "maker", "serial", "by_id", "may_open"}, "%s" % port)
+        check(os.path.exists(port["path"]) and os.path.exists("/sys/class/tty/%s/device" % port["name"]),
+              "a port that is there: %s" % port)
+        check(port["may_open"] == os.access(port["path"], os.R_OK | os.W_OK), "may_open: %s" % port)
+        check(not port["by_id"] or os.path.realpath(port["by_id"]) == os.path.realpath(port["path"]), "%s" % port)
+    check(not any(p["name"] in ("console", "ptmx", "tty") for p in ports), "no console among the ports: %s" % ports)
 print("ok")

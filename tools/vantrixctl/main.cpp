@@ -16,6 +16,7 @@
 #include "app/TextCodec.h"
 #include "app/Vantrix.h"
 #include "app/Version.h"
+#include "comm/PortName.h"
 #include "remote/ConnectDsc.h"
 #include "remote/TAPI.h"
 #include "tools/vantrixctl/CfgCommands.h"
@@ -378,6 +379,21 @@ int Modems(const Options& o) {
     return 0;
 }
 
+// The serial ports present, with what tells an adapter from another and
+// whether this user may open it: what to put into --port or the settings.
+int Ports() {
+    json list = json::array();
+    for (const PortInfo& port : DetectedPortInfo())
+        list.push_back({{"name", port.name},
+                        {"path", port.path},
+                        {"description", port.description},
+                        {"maker", port.maker},
+                        {"serial", port.serial},
+                        {"by_id", port.byId},
+                        {"may_open", port.mayOpen}});
+    return PrintStdout("ports", list.dump(2) + '\n');
+}
+
 // Where this copy keeps its files, and by which rule.
 int Paths() {
     const std::string dir = GetProgramDir();
@@ -464,6 +480,10 @@ int Run(int argc, char** argv) {
     modems->add_flag("--info", o.modemInfo, "also ask each modem for its identification (ATI)");
 
     auto* paths = app.add_subcommand("paths", "print the program directory and the paths of its files as JSON");
+    auto* ports = app.add_subcommand(
+        "ports",
+        "list the serial ports present as JSON: name for --port, path, description, maker, serial number, "
+        "/dev/serial/by-id link and whether you may open it");
 
     auto* cfgNew = app.add_subcommand("cfg-new", "write a new default configuration file");
     cfgNew->add_option("FILE", o.file, "configuration file to write")->required();
@@ -519,6 +539,7 @@ int Run(int argc, char** argv) {
     }
 
     if (*paths) return Paths();
+    if (*ports) return Ports();
     if (*modems) return Modems(o);
     if (*cfgNew) return CfgNew(o.file);
     if (*cfgDump) return CfgDump(o.file);
