@@ -30,7 +30,10 @@ windows: deps
 	@cmake --preset windows >/dev/null
 	@cmake --build --preset windows
 
-run: build
+# Only what it starts: the desktop program and the simulator.
+run: deps
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET) --target VantrixCtrlPnl vantrix-sim
 	@scripts/run.sh build/$(PRESET)
 
 # The Debian package build/default/vantrix-control-panel_<version>_amd64.deb.

@@ -98,8 +98,12 @@ def main():
     check(len(debs) == 1, "packages: %s" % debs)
     deb = debs[0]
     check(run("dpkg-deb", "-f", deb, "Version").strip() == version, "package version")
-    check("libqt6widgets6" in run("dpkg-deb", "-f", deb, "Depends"), "dependencies not from the binaries")
-    run("lintian", "--fail-on", "error", deb)
+    depends = run("dpkg-deb", "-f", deb, "Depends")
+    check("libqt6widgets6" in depends, "dependencies not from the binaries")
+    check("qt6-translations-l10n" in depends, "Qt's Czech texts not a dependency: %s" % depends)
+    tags = run("lintian", "--fail-on", "error", "-I", "--pedantic", deb)
+    hardening = [line for line in tags.splitlines() if "hardening-" in line]
+    check(not hardening, "built without the hardening flags:\n" + "\n".join(hardening))
 
     with tempfile.TemporaryDirectory() as tmp:
         root = os.path.join(tmp, "root")
