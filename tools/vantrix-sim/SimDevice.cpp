@@ -323,7 +323,7 @@ uint32_t CSimDevice::PastTimeoutMs(const uint8_t* p, size_t n) {
 }
 
 void CSimDevice::Deliver(std::vector<uint8_t> reply, const uint8_t* p, size_t n, ISimLine& out) {
-    std::optional<FrameFaultSpec> fault;
+    std::optional<FrameFaultAt> fault;
     auto planned = m_opt.frameFaults.find(m_received);
     if (planned != m_opt.frameFaults.end()) {
         fault = planned->second;
@@ -332,11 +332,11 @@ void CSimDevice::Deliver(std::vector<uint8_t> reply, const uint8_t* p, size_t n,
             return rate > 0 && std::uniform_real_distribution<double>(0, 1)(m_rng) < rate;
         };
         if (chance(m_opt.lateRate))
-            fault = FrameFaultSpec{FrameFault::Late, 0};
+            fault = FrameFaultAt{FrameFault::Late, 0};
         else if (chance(m_opt.dupRate))
-            fault = FrameFaultSpec{FrameFault::Dup, 0};
+            fault = FrameFaultAt{FrameFault::Dup, 0};
         else if (chance(m_opt.shortRate))
-            fault = FrameFaultSpec{FrameFault::Short, 0};
+            fault = FrameFaultAt{FrameFault::Short, 0};
     }
     // The device answers one request after the other: an answer comes
     // replyMs after the later of its request and the answer before it.

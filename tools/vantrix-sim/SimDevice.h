@@ -34,7 +34,7 @@ enum class FrameFault {
     Dup,    // sent twice, the copy 30 ms after it
     Hold,   // kept back until Release(); the hold listener hears of it
 };
-struct FrameFaultSpec {
+struct FrameFaultAt {
     FrameFault kind = FrameFault::Drop;
     uint32_t lateMs = 0;
 };
@@ -55,7 +55,7 @@ struct SimOptions {
     double shortRate = 0;    // share of replies cut to four bytes
     // Faults by the number of the request frame (from 1, every good request
     // frame of the run counted, the faulted ones too).
-    std::map<long, FrameFaultSpec> frameFaults;
+    std::map<long, FrameFaultAt> frameFaults;
     std::map<uint8_t, size_t> replyExtra;  // command -> bytes a device appends to its replies
     uint32_t replyMs = 0;                  // every request takes the device this long, one after the other
     uint32_t seed = 1;

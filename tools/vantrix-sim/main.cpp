@@ -60,7 +60,7 @@ bool ParseCmdValue(const std::string& s, uint8_t& cmd, unsigned long& value, uns
 }
 
 // "K:drop", "K:late", "K:late:MS", "K:short", "K:dup", "K:hold".
-bool ParseFrameFault(const std::string& s, long& frame, FrameFaultSpec& spec) {
+bool ParseFrameFault(const std::string& s, long& frame, FrameFaultAt& fault) {
     static const std::map<std::string, FrameFault> kinds = {{"drop", FrameFault::Drop},
                                                             {"late", FrameFault::Late},
                                                             {"short", FrameFault::Short},
@@ -79,11 +79,11 @@ bool ParseFrameFault(const std::string& s, long& frame, FrameFaultSpec& spec) {
         size_t used = 0;
         frame = std::stol(s.substr(0, colon), &used, 10);
         if (used != colon || frame < 1 || it == kinds.end()) return false;
-        spec = {it->second, 0};
+        fault = {it->second, 0};
         if (ms.empty()) return true;
         const unsigned long v = std::stoul(ms, &used, 10);
         if (used != ms.size() || v > 60000 || it->second != FrameFault::Late) return false;
-        spec.lateMs = uint32_t(v);
+        fault.lateMs = uint32_t(v);
         return true;
     } catch (const std::exception&) {
         return false;
@@ -311,12 +311,12 @@ int main(int argc, char** argv) {
 
     for (const auto& s : faults) {
         long frame;
-        FrameFaultSpec spec;
-        if (!ParseFrameFault(s, frame, spec)) {
+        FrameFaultAt fault;
+        if (!ParseFrameFault(s, frame, fault)) {
             std::cerr << "vantrix-sim: --fault " << s << ": expected K:drop, K:late[:MS], K:short, K:dup or K:hold\n";
             return kExitUsage;
         }
-        o.frameFaults[frame] = spec;
+        o.frameFaults[frame] = fault;
     }
     for (const auto& s : extra) {
         uint8_t cmd;
