@@ -14,16 +14,11 @@ constexpr const char* kUsage =
     "Write the melody file FILE, or without it the built-in image of eleven tunes, into the melody memory of a\n"
     "Vantrix gateway from address 0xD000. The program asks for the serial port (Enter = COM1; COM1 is\n"
     "/dev/ttyS0, ttyUSB0 or a path also work), prints one '*' per block written, and waits for Enter at the\n"
-    "end.\n"
+    "end. It exits with 0 when the download is completed, otherwise with 1 and the reason on its output.\n"
     "\n"
     "Options:\n"
     "  --help     print this help and exit\n"
-    "  --version  print the version and exit\n"
-    "\n"
-    "Exit status:\n"
-    "  0  the download is completed\n"
-    "  1  the file cannot be opened or is too large, the port cannot be opened, the device does not answer\n"
-    "     or a block is not accepted\n";
+    "  --version  print the version and exit\n";
 
 }  // namespace
 

@@ -16,6 +16,18 @@ install(TARGETS vantrixctl melodyloader vantrix-sim RUNTIME DESTINATION ${CMAKE_
 if(VANTRIX_UI)
     install(TARGETS VantrixCtrlPnl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+# A stripped program keeps the compilers' .comment and .note sections, which
+# only take room; Debian's own packages drop them the same way.
+if(CMAKE_OBJCOPY)
+    install(CODE "
+        foreach(prog vantrixctl melodyloader vantrix-sim VantrixCtrlPnl)
+            set(f \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${prog}\")
+            if(CMAKE_INSTALL_DO_STRIP AND EXISTS \"\${f}\")
+                execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                                        \"\${f}\" COMMAND_ERROR_IS_FATAL ANY)
+            endif()
+        endforeach()")
+endif()
 
 configure_file(${pkg}/VantrixCtrlPnl.desktop.in ${gen}/${VANTRIX_APP_ID}.desktop @ONLY)
 configure_file(${pkg}/VantrixCtrlPnl.metainfo.xml.in ${gen}/${VANTRIX_APP_ID}.metainfo.xml @ONLY)
@@ -33,11 +45,14 @@ install(FILES ${pkg}/copyright ${gen}/changelog.gz DESTINATION ${docdir})
 # directory as ~/.local/share/..., not the build machine's.
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
+    # The month of the build, as help2man dates the other pages (both follow
+    # SOURCE_DATE_EPOCH when it is set).
+    string(TIMESTAMP VANTRIX_MAN_DATE "%B %Y")
+    configure_file(${pkg}/man/VantrixCtrlPnl.1.in ${gen}/man/VantrixCtrlPnl.1 @ONLY)
     add_custom_command(
         OUTPUT ${gen}/man/VantrixCtrlPnl.1.gz
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${gen}/man
-        COMMAND gzip -9nc ${pkg}/man/VantrixCtrlPnl.1 > ${gen}/man/VantrixCtrlPnl.1.gz
-        DEPENDS ${pkg}/man/VantrixCtrlPnl.1)
+        COMMAND gzip -9nkf ${gen}/man/VantrixCtrlPnl.1
+        DEPENDS ${gen}/man/VantrixCtrlPnl.1)
     set(manpages ${gen}/man/VantrixCtrlPnl.1.gz)
     foreach(prog vantrixctl melodyloader vantrix-sim)
         set(page ${gen}/man/${prog}.1)
@@ -53,6 +68,11 @@ if(HELP2MAN)
         list(APPEND manpages ${page}.gz)
     endforeach()
     add_custom_target(manpages ALL DEPENDS ${manpages})
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    add_test(NAME package.manuals
+             COMMAND ${Python3_EXECUTABLE} ${pkg}/check_manuals.py ${gen}/man ${CMAKE_BINARY_DIR}
+                     ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION})
+    set_tests_properties(package.manuals PROPERTIES LABELS package)
     install(FILES ${manpages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 

@@ -102,8 +102,8 @@ def main():
     check("libqt6widgets6" in depends, "dependencies not from the binaries")
     check("qt6-translations-l10n" in depends, "Qt's Czech texts not a dependency: %s" % depends)
     tags = run("lintian", "--fail-on", "error", "-I", "--pedantic", deb)
-    hardening = [line for line in tags.splitlines() if "hardening-" in line]
-    check(not hardening, "built without the hardening flags:\n" + "\n".join(hardening))
+    hardening = [line for line in tags.splitlines() if "hardening-" in line or "unneeded-section" in line]
+    check(not hardening, "built without the hardening flags or with unneeded sections:\n" + "\n".join(hardening))
 
     with tempfile.TemporaryDirectory() as tmp:
         root = os.path.join(tmp, "root")

@@ -191,7 +191,13 @@ void ServeControl(CVantrixSim& sim, int listener) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"vantrix-sim - a Vantrix gateway on a pseudo-terminal"};
+    CLI::App app{
+        "A Vantrix gateway as the PC sees it, on a pseudo-terminal: it answers the device's commands, keeps a "
+        "configuration, SMS and GSM state, and on request puts faults on the line or a data modem in front, "
+        "so that the programs can be tried and tested without a device."};
+    // Wide enough for the longest option with its type and default: the
+    // manual page tells option from description by the gap.
+    app.get_formatter()->column_width(40);
     app.set_version_flag("--version", std::string("vantrix-sim ") + VANTRIX_VERSION);
     CVantrixSim::Options o;
     std::vector<std::string> silent, refuse, delay, faults, extra;

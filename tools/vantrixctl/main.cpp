@@ -411,7 +411,8 @@ int Paths() {
 
 std::string FilesFooter() {
     const std::string dir = GetProgramDir();
-    return "Files: the program directory holds Data/Modems (modem links) and sercom.log (--log). It is the "
+    // A heading of its own line, so that the manual page takes it as its FILES.
+    return "Files:\n  The program directory holds Data/Modems (modem links) and sercom.log (--log). It is the "
            "program's own directory when a directory Data stands beside the program (a copied program folder), "
            "else the user's data directory $XDG_DATA_HOME/" +
            std::string(kDataFolder) + " (~/.local/share/" + kDataFolder +
@@ -456,7 +457,11 @@ std::string UnknownSubcommand(const CLI::App& app, int argc, char** argv) {
 
 // The command line and the command; main adds what holds for every run.
 int Run(int argc, char** argv) {
-    CLI::App app{"vantrixctl - configuration, state, SMS and GPRS of a Vantrix gateway"};
+    CLI::App app{
+        "Configures a Vantrix GSM gateway, reads its state, reads and sends SMS through it and sets the GPRS "
+        "access point of its GSM module, over a serial port or a modem call to its SIM, one command per run. "
+        "The configuration files are those of the desktop program VantrixCtrlPnl; every output is JSON or "
+        "plain text for scripts."};
     // The same command line everywhere: on Windows a path such as /tmp/x.cfg
     // would otherwise be taken for an option.
     app.allow_windows_style_options(false);
@@ -464,17 +469,22 @@ int Run(int argc, char** argv) {
     app.set_version_flag("--version", std::string("vantrixctl ") + VANTRIX_VERSION);
     app.footer(FilesFooter());
     Options o;
-    app.add_option("--port", o.port, "serial port: COM1, ttyUSB0 or a path")->capture_default_str();
+    // The metavariables the descriptions speak of, and no "Needs:" of CLI11's:
+    // the descriptions say which options go together.
+    app.add_option("--port", o.port, "serial port: COM1, ttyUSB0 or a path (default COM1)")->option_text("NAME");
     app.add_flag("--log", o.log, "capture the traffic to sercom.log in the program directory");
-    auto* remote =
-        app.add_option("--remote", o.remote, "reach the device by a modem call to NUMBER instead of the port");
-    auto* pin = app.add_option("--pin", o.pin, "PIN to log in with after --remote");
+    auto* remote = app.add_option("--remote", o.remote,
+                                  "reach the device by a modem call to NUMBER instead of the port; needs --pin")
+                       ->option_text("NUMBER");
+    auto* pin = app.add_option("--pin", o.pin, "PIN to log in with after --remote")->option_text("PIN");
     remote->needs(pin);
     pin->needs(remote);
-    app.add_option("--modem", o.modem, "modem INDEX of the 'modems' list for --remote")->capture_default_str();
+    app.add_option("--modem", o.modem, "modem INDEX of the 'modems' list for --remote (default 0)")
+        ->option_text("INDEX");
     app.add_option("--modem-dir", o.modemDirs,
                    "DIR with further modem links (link name = modem name, target = its tty), besides "
-                   "/dev/serial/by-id and Data/Modems of the program directory; repeatable");
+                   "/dev/serial/by-id and Data/Modems of the program directory; repeatable")
+        ->option_text("DIR");
 
     auto* modems = app.add_subcommand("modems", "list the modems for remote access, one JSON object per line");
     modems->add_flag("--info", o.modemInfo, "also ask each modem for its identification (ATI)");
