@@ -220,9 +220,10 @@ class Program:
         self.proc = None
         self.app = None
         self.main = None
+        self.wrap = []  # a command that execs the program, e.g. into a namespace
 
     def start(self, title=TITLE + " (bezejmenná)"):
-        self.proc = subprocess.Popen([self.exe], cwd=self.dir, stdin=subprocess.DEVNULL)
+        self.proc = subprocess.Popen(self.wrap + [self.exe], cwd=self.dir, stdin=subprocess.DEVNULL)
         self.main = self.window(title)
         return self.main
 

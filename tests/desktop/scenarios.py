@@ -711,6 +711,82 @@ def one_copy_per_data(ctx):
     check(fourth.ended() == 0, "a start after a killed copy runs as usual")
 
 
+# ---------------------------------------------------------------- the port of a USB adapter
+
+# Run in a mount namespace of its own, the program sees a machine with one USB
+# serial adapter: a sysfs tty class with its USB device, /dev/ttyUSB0 (the
+# simulator's pty) and its /dev/serial/by-id link. Nothing leaks outside.
+USB_MACHINE = r"""
+set -e
+t=$1; pty=$2; shift 2
+mkdir -p "$t/dev"
+mount --rbind /dev "$t/dev"
+mount -t tmpfs machine /dev
+for n in null zero full random urandom tty ptmx; do
+    [ -e "$t/dev/$n" ] && touch "/dev/$n" && mount --bind "$t/dev/$n" "/dev/$n"
+done
+mkdir -p /dev/pts /dev/shm /dev/serial/by-id
+mount --rbind "$t/dev/pts" /dev/pts
+[ -d "$t/dev/shm" ] && mount --rbind "$t/dev/shm" /dev/shm
+ln -s "$pty" /dev/ttyUSB0
+ln -s ../../ttyUSB0 /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0
+mount --bind "$t/tty" /sys/class/tty
+exec "$@"
+"""
+
+
+def usb_machine(workdir, pty):
+    usb = os.path.join(workdir, "sys", "usb1", "1-1")
+    port = os.path.join(usb, "1-1:1.0", "ttyUSB0")
+    os.makedirs(port)
+    for name, value in (("idVendor", "0403"), ("product", "FT232R USB UART"), ("manufacturer", "FTDI"),
+                        ("serial", "A50285BI")):
+        with open(os.path.join(usb, name), "w") as f:
+            f.write(value + "\n")
+    tty = os.path.join(workdir, "tty", "ttyUSB0")
+    os.makedirs(tty)
+    os.symlink(port, os.path.join(tty, "device"))
+    unshare = ["unshare", "-m"] if os.geteuid() == 0 else ["unshare", "-r", "-m"]
+    if subprocess.run(unshare + ["true"], stderr=subprocess.DEVNULL).returncode != 0:
+        print("skipped: this machine gives no mount namespace to stand a USB adapter in")
+        sys.exit(77)
+    return unshare + ["sh", "-c", USB_MACHINE, "sh", workdir, pty]
+
+
+def port_list(ctx):
+    """A new user's USB adapter: the communication settings list it beside
+    COM1-COM4 with what tells it apart, and its short name is what is kept
+    and what goes online."""
+    sim = ctx.sim()
+    p = ctx.program(None)
+    p.wrap = usb_machine(os.path.join(ctx.workdir, "machine"), sim.port)
+    ui = Ui(ctx, p)
+    ui.key("F10")
+    dlg = p.dialog("Nastavení komunikace")
+    # The combo box is named by its current text, its edit by the label.
+    combo = d.find(dlg, role_name="combo box",
+                   pred=lambda a: "komunikační port:" in [c.name for c in d.walk(a) if d.role(c) == "text"])
+    ui.press(combo)  # the list drops down
+    items = wait(lambda: [a for a in d.walk(combo) if d.role(a) == "list item" and d.showing(a)], 10,
+                 "the list dropped down")
+    check([a.name for a in items] == ["COM1", "COM2", "COM3", "COM4", "ttyUSB0"],
+          "the ports listed: %s" % [a.name for a in items])
+    check(items[4].description == "FT232R USB UART, FTDI, sériové číslo A50285BI",
+          "the adapter's details: %r" % items[4].description)
+    for k in ("Down", "Down", "Down", "Down", "Return"):
+        d.key(ctx.session, k)
+    edit = d.find(combo, "komunikační port:", "text")
+    wait(lambda: d.text(edit) == "ttyUSB0", 10, "ttyUSB0 chosen, by its bare name")
+    ui.press(ui.button("Ok", dlg))
+    wait(lambda: not d.showing(dlg), 10, "the settings dialog to close")
+    ui.sequence(lambda: ui.press(ui.tool("Online")))
+    check(ui.status() == "online", "online through the adapter's name")
+    ui.sequence(lambda: ui.press(ui.tool("Offline")))
+    p.close_window()
+    check(p.ended() == 0, "the program ends")
+    check(b"ttyUSB0\0" in open(os.path.join(p.data, "Profile.dat"), "rb").read(), "Profile.dat keeps ttyUSB0")
+
+
 # ---------------------------------------------------------------- every control has a name
 
 # Roles of the controls a user acts on or reads a value from.
@@ -754,7 +830,7 @@ SCENARIOS = {f.__name__: f for f in (startup, no_display, read_config, write_con
                                      close_question, remote, files_at_end, names,
                                      czech_dialogs, sms_kept_at_every_frame, sms_not_kept, session_end,
                                      close_during_sequence, sms_edit_meets_arrival,
-                                     one_copy_per_data)}
+                                     one_copy_per_data, port_list)}
 
 if __name__ == "__main__":
     d.run(SCENARIOS)
