@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/Utf8Args.h"
+
 namespace melody {
 
 namespace {
@@ -36,7 +38,7 @@ CFileSource::~CFileSource() {
 CFileSource::OpenResult CFileSource::Open(const std::string& path) {
     // Without blocking: a FIFO or a device would wait in open() for a peer
     // before its type could be looked at.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = OpenForReading(path, O_NONBLOCK);
     if (fd < 0) return kCannotOpen;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

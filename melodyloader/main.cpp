@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/Utf8Args.h"
 #include "app/Version.h"
 #include "melodyloader/MelodyImage.h"
 #include "melodyloader/MelodyLoader.h"
@@ -22,7 +23,9 @@ constexpr const char* kUsage =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** narrow) {
+    CUtf8Args args(argc, narrow);
+    char** argv = args.Argv();
     // Only as the sole argument, so that any other name stays a melody file.
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::fputs(kUsage, stdout);

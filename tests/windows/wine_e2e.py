@@ -27,7 +27,10 @@ def win_path(path):
 
 
 def run(cmd, stdin=b""):
-    r = subprocess.run(cmd, input=stdin, capture_output=True, timeout=180)
+    # Wine reads the Unix arguments in the locale's character set and hands
+    # the program a wide command line, as Windows does.
+    env = dict(os.environ, LC_ALL="C.UTF-8")
+    r = subprocess.run(cmd, input=stdin, capture_output=True, timeout=180, env=env)
     return r.returncode, r.stdout.decode("utf-8", "replace"), r.stderr.decode("utf-8", "replace")
 
 
@@ -84,6 +87,12 @@ def ctl_session(windows, tmp):
         ok("read-config", name(back))
         got["read-back"] = open(back, "rb").read()
         got["gprs-read"] = json.loads(ok("gprs-read"))
+        # Czech on the command line: a text and file names.
+        ok("sms-send", "+420603123456", "Přijď v 5, čau")
+        new = os.path.join(tmp, "šablona-příliš.cfg")
+        ok("cfg-new", name(new))
+        got["cfg-new"] = open(new, "rb").read()
+        got["cfg-dump"] = json.loads(ok("cfg-dump", name(new)))
         got["state"], offset = without_clock(sim.stop())
     return got, offset
 
@@ -105,7 +114,7 @@ def loader_session(windows, tmp, melody_file):
 
 def main():
     with tempfile.TemporaryDirectory() as tmp:
-        image = os.path.join(tmp, "other.bin")
+        image = os.path.join(tmp, "jiná melodie.bin")
         text = open(MELODIES, encoding="utf-8").read()
         first = text.index("\nmelody ")
         eol = text.index("\n", first + 1)
@@ -131,6 +140,7 @@ def main():
         # Both alike is not enough: the Linux run itself has to be right.
         check(lin["identify"]["serial"] == "00004711" and len(lin["read-config"]) == 2070, "linux identify, file")
         check(lin["sms-read"][0]["text"] == "Přijď v 5", "sms-read")
+        check(lin["state"]["sent"][-1]["text"] == "Přijď v 5, čau", "sms-send: %r" % lin["state"]["sent"])
         check(lin["file"][1] == open(image, "rb").read().hex(), "the file's image in the device")
         check(lin["built-in"][1] != lin["file"][1], "built-in and file images differ")
         print("linux and windows sessions are alike: %s" % ", ".join(sorted(lin)))

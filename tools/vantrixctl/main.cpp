@@ -14,6 +14,7 @@
 #include "app/Profile.h"
 #include "app/ProgDir.h"
 #include "app/TextCodec.h"
+#include "app/Utf8Args.h"
 #include "app/Vantrix.h"
 #include "app/Version.h"
 #include "comm/PortName.h"
@@ -576,7 +577,8 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     GuardStdout();
-    const int rc = Run(argc, argv);
+    CUtf8Args args(argc, argv);
+    const int rc = Run(args.Argc(), args.Argv());
     // A status that already says the output failed keeps its own message.
     if (!CloseStdout() && rc != kExitIoErr) return OutputFailed("vantrixctl", errno);
     return rc;
