@@ -1,26 +1,18 @@
-// The clocks on Windows, through the C runtime: windows.h would clash with the
-// names GetLocalTime and GetTickCount that the shared header keeps.
-#include <sys/timeb.h>
-
+// The clocks on Windows: windows.h would clash with the names GetLocalTime
+// and GetTickCount that the shared header keeps, so the one call needed is
+// declared here.
 #include <chrono>
-#include <ctime>
 
 #include "app/LocalTime.h"
 
+// Windows' own local time: the C runtime's would follow a TZ variable in its
+// own format, and a Unix-style TZ=Europe/Prague there reads as UTC.
+extern "C" __declspec(dllimport) void __stdcall GetLocalTime(SysTime* st);
+
 SysTime GetLocalTime() {
-    struct __timeb64 now;
-    _ftime64_s(&now);
-    struct tm tm;
+    static_assert(sizeof(SysTime) == 16, "SysTime has the layout of SYSTEMTIME");
     SysTime st;
-    if (_localtime64_s(&tm, &now.time) != 0) return st;
-    st.wYear = uint16_t(tm.tm_year + 1900);
-    st.wMonth = uint16_t(tm.tm_mon + 1);
-    st.wDayOfWeek = uint16_t(tm.tm_wday);
-    st.wDay = uint16_t(tm.tm_mday);
-    st.wHour = uint16_t(tm.tm_hour);
-    st.wMinute = uint16_t(tm.tm_min);
-    st.wSecond = uint16_t(tm.tm_sec);
-    st.wMilliseconds = uint16_t(now.millitm);
+    ::GetLocalTime(&st);
     return st;
 }
 
