@@ -68,10 +68,9 @@ void MakeDirsFor(const std::string& path) {
         !IsSep(path[root.size()]))
         return;
     size_t end = path.find_last_of("/\\");
-    // Each directory from the top down, past the drive or share; a failure
-    // shows as the write's own.
-    size_t start = path.size() > 2 && path[1] == ':' ? 3 : (path.rfind("\\\\", 0) == 0 ? 2 : 1);
-    for (size_t pos = path.find_first_of("/\\", start); pos != std::string::npos && pos <= end;
+    // Each directory from the top down, below the drive or the share (a
+    // server is no directory to make); a failure shows as the write's own.
+    for (size_t pos = path.find_first_of("/\\", WinRootLength(path)); pos != std::string::npos && pos <= end;
          pos = path.find_first_of("/\\", pos + 1)) {
         std::string dir = path.substr(0, pos);
         if (IsDir(dir)) continue;

@@ -99,6 +99,21 @@ def ctl_session(windows, tmp):
     return got, offset
 
 
+def appdata_session(tmp):
+    """%APPDATA% as a \\\\?\\ name: the data folder is made below its root and
+    the traffic log lands in it."""
+    appdata = os.path.join(tmp, "roaming")
+    os.mkdir(appdata)
+    with Sim(SIM, tmp) as sim:
+        # Wine sets APPDATA itself; inside its cmd the variable is the user's.
+        line = "set APPDATA=\\\\?\\%s&& %s --port %s --log identify" % (win_path(appdata), win_path(CTL_EXE),
+                                                                    attach(sim, True))
+        r = subprocess.run([WINE_RUN, PREFIX, "cmd", "/c", line], capture_output=True, timeout=180)
+        check(r.returncode == 0, "identify with a \\\\?\\ APPDATA: %d %s" % (r.returncode, r.stderr))
+    log = os.path.join(appdata, "VantrixCtrlPnl", "sercom.log")
+    check(os.path.isfile(log) and os.path.getsize(log) > 0, "no traffic log in %s: %s" % (log, list(os.walk(appdata))))
+
+
 def loader_session(windows, tmp, melody_file):
     """melodyloader with its built-in image or a file: the dialogue and the memory."""
     loader = program(windows, LOADER_EXE, LOADER)
@@ -138,6 +153,7 @@ def main():
             results[name]["built-in"] = loader_session(windows, d, None)
             results[name]["file"] = loader_session(windows, d, image)
 
+        appdata_session(os.path.join(tmp, "windows"))
         lin, win = results["linux"], results["windows"]
         for key in lin:
             check(win[key] == lin[key], "%s differs:\n linux   %.600r\n windows %.600r" % (key, lin[key], win[key]))
