@@ -23,8 +23,9 @@ constexpr const char* kUsage =
 
 }  // namespace
 
-int main(int argc, char** narrow) {
-    CUtf8Args args(argc, narrow);
+int main(int narrowc, char** narrowv) {
+    CUtf8Args args(narrowc, narrowv);
+    const int argc = args.Argc();
     char** argv = args.Argv();
     // Only as the sole argument, so that any other name stays a melody file.
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
