@@ -307,21 +307,33 @@ def main():
         cases = [(op, kind, k) for op in ops for k in range(1, bases[op.name]["stats"]["frames"] + 1)
                  for kind in KINDS]
         t0 = time.monotonic()
+        slow = []  # cases whose only fault was their time, run again alone
+
+        def judge(op, kind, k, r, again):
+            problems = check(op, bases[op.name], r, kind, k)
+            if problems and not again and all(p.startswith("took ") for p in problems):
+                slow.append((op, kind, k))
+            elif problems:
+                cmd = bases[op.name]["cmd"].get(k, 0)
+                failures.append("%s, frame %d (0x%02X), %s: exit %d; %s\n    stderr: %s" %
+                                (op.name, k, cmd, kind, r["rc"], "; ".join(problems), r["err"].strip()))
+
         with concurrent.futures.ThreadPoolExecutor(max_workers=JOBS) as pool:
             futures = {pool.submit(run, op, kind, k): (op, kind, k) for op, kind, k in cases}
             for fut in concurrent.futures.as_completed(futures):
                 op, kind, k = futures[fut]
                 r = fut.result()
-                problems = check(op, bases[op.name], r, kind, k)
                 key = (op.name, kind)
                 results.setdefault(key, [0, 0])
                 results[key][0] += 1
                 results[key][1] += r["rc"] == 0
-                if problems:
-                    cmd = bases[op.name]["cmd"].get(k, 0)
-                    failures.append("%s, frame %d (0x%02X), %s: exit %d; %s\n    stderr: %s" %
-                                    (op.name, k, cmd, kind, r["rc"], "; ".join(problems), r["err"].strip()))
-        print("%d cases (operation, frame, fault) in %.0f s:" % (len(cases), time.monotonic() - t0))
+                judge(op, kind, k, r, False)
+        # Ten runs at once on a loaded machine can pass a time bound that the
+        # program keeps; a program that is slow of itself is slow again alone.
+        for op, kind, k in slow:
+            judge(op, kind, k, run(op, kind, k), True)
+        print("%d cases (operation, frame, fault) in %.0f s, %d run again alone for their time:" %
+              (len(cases), time.monotonic() - t0, len(slow)))
         for (name, kind), (n, ok) in sorted(results.items()):
             print("  %-12s %-5s %3d runs, %3d exit 0" % (name, kind, n, ok))
     for f in failures:
