@@ -166,6 +166,11 @@ def run(op, kind=None, k=None, bound=120, faults=()):
                 interrupted = True
                 if kind == "int":
                     proc.send_signal(signal.SIGINT)
+                elif proc.poll() is None:
+                    # The frame came before the simulator was told whom to
+                    # kill: the same moment, killed from here.
+                    proc.kill()
+                    proc.wait()
                 sim.control("release")
             if op.name == "monitor" and not interrupted:
                 with open(os.path.join(run_dir, "stdout"), "rb") as f:
