@@ -2,11 +2,12 @@
 // one line with its call, and the manager that the engine owns with the list
 // of modems that can place data calls.
 //
-// The service is our own Hayes data-modem driver. Its devices are the entries
-// of /dev/serial/by-id and the symbolic links in <program dir>/Data/Modems
-// (link name = modem name, target = the modem's tty). A call opens the tty,
-// sends AT and ATD<number> and turns the modem's result codes into call-state
-// messages; the call's data channel is a descriptor of that tty. Nothing runs
+// The service is our own Hayes data-modem driver. Its devices are the
+// system's serial devices and the entries of <program dir>/Data/Modems
+// (remote/ModemPort.h says what they are on each platform). A call opens the
+// modem's port, sends AT and ATD<number> and turns the modem's result codes
+// into call-state messages; the call's data channel is a descriptor of that
+// port. Nothing runs
 // in the background: the service does its work while a caller waits for a
 // message, so every wait is bounded by the caller's time-out.
 #pragma once
@@ -141,8 +142,6 @@ size_t BadDialChar(std::string_view number);
 
 class CModemService;  // the telephony service (TAPI_posix.cpp)
 
-// Whether this platform has a modem driver for remote access at all.
-bool RemoteAccessAvailable();
 class CTAPIMng;
 
 class CTAPI {
@@ -232,9 +231,9 @@ public:
     CTAPIMng(const CTAPIMng&) = delete;
     CTAPIMng& operator=(const CTAPIMng&) = delete;
 
-    // Before Init: the program directory (its Data/Modems holds modem links),
-    // the system's directory of serial devices ("/dev/serial/by-id"; empty:
-    // none), further directories of modem links, and the escape guard time
+    // Before Init: the program directory (its Data/Modems names modems), the
+    // system's directory of serial devices (SystemModemDir(); empty: none),
+    // further directories of modems, and the escape guard time
     // the modems keep (1000 ms).
     void SetProgramDir(std::string dir) { m_progDir = std::move(dir); }
     void SetSystemDir(std::string dir) { m_systemDir = std::move(dir); }
@@ -264,7 +263,7 @@ public:
 
 private:
     std::string m_progDir;
-    std::string m_systemDir = "/dev/serial/by-id";
+    std::string m_systemDir;
     std::vector<std::string> m_extraDirs;
     uint32_t m_guardMs = 1000;
     std::vector<std::unique_ptr<CModemInf>> m_modems;

@@ -13,6 +13,7 @@ from simproc import Sim, check  # noqa: E402
 
 (WINE_RUN, PREFIX, CTL_EXE, LOADER_EXE, CTL, SIM, LOADER, MELODYGEN, MELODIES) = sys.argv[1:10]
 COM = "COM5"
+MODEM_COM = "COM6"
 STATE = {"smsQueue": [{"time": "2008-04-03 09:05:07", "number": "+420603123456", "text": "Přijď v 5"}],
          "outputs": 12}
 
@@ -34,15 +35,15 @@ def run(cmd, stdin=b""):
     return r.returncode, r.stdout.decode("utf-8", "replace"), r.stderr.decode("utf-8", "replace")
 
 
-def attach(sim, windows):
+def attach(sim, windows, com=COM):
     """The port name the program is given: a Wine COM port linked to the pty."""
     if not windows:
         return sim.port
-    link = os.path.join(PREFIX, "dosdevices", COM.lower())
+    link = os.path.join(PREFIX, "dosdevices", com.lower())
     if os.path.lexists(link):
         os.remove(link)
     os.symlink(sim.port, link)
-    return COM
+    return com
 
 
 def without_clock(state):
@@ -99,6 +100,67 @@ def ctl_session(windows, tmp):
     return got, offset
 
 
+def remote_session(windows, tmp):
+    """vantrixctl over a modem call to vantrix-sim --modem: the modem list, a
+    session, a refused PIN, a configuration read over the call, a busy number
+    and blocked access; what each gave and what the modem went through."""
+    ctl = program(windows, CTL_EXE, CTL)
+    name = win_path if windows else (lambda p: p)
+    modems = os.path.join(tmp, "modems")
+    os.mkdir(modems)
+    got = {}
+
+    def modem_sim(*options):
+        """A simulator whose modem is SimModem: on Linux a link to its pty, on
+        Windows a file naming a second COM port linked to it."""
+        sim = Sim(SIM, tmp, "--modem", "--ring-ms", "100", "--guard-ms", "200", *options)
+        entry = os.path.join(modems, "SimModem")
+        if os.path.lexists(entry):
+            os.remove(entry)
+        if windows:
+            with open(entry, "w") as f:
+                f.write(attach(sim, True, MODEM_COM) + "\r\n")
+        else:
+            os.symlink(sim.port, entry)
+        return sim
+
+    def index():
+        rc, out, err = run(ctl + ["--modem-dir", name(modems), "modems", "--info"])
+        check(rc == 0, "modems: %d %s" % (rc, err))
+        for m in map(json.loads, out.splitlines()):
+            if m["name"] == "SimModem":
+                check(m["path"] == name(os.path.join(modems, "SimModem")), "modem path %r" % m["path"])
+                got.setdefault("modem", (m["present"], m["info"]))
+                return m["index"]
+        check(False, "SimModem listed: %s" % out)
+
+    def remote(key, pin, *args):
+        rc, out, err = run(ctl + ["--modem-dir", name(modems), "--remote", "603 123 456", "--pin", pin,
+                                  "--modem", str(index()), *args])
+        got[key] = (rc, out.replace("\r\n", "\n"), err.replace("\r\n", "\n"))
+
+    def record(sim):
+        sim.stop()
+        for line in sim.proc.stdout.read().decode().splitlines():
+            if line.startswith('{"modem"'):
+                return json.loads(line)["modem"]
+
+    with modem_sim() as sim:
+        remote("identify", "1234", "identify")
+        remote("refused", "9999", "status")
+        cfg = os.path.join(tmp, "remote.cfg")
+        remote("read-config", "1234", "read-config", name(cfg))
+        got["remote.cfg"] = open(cfg, "rb").read() if os.path.exists(cfg) else None
+        got["calls"] = record(sim)
+    with modem_sim("--call-result", "BUSY") as sim:
+        remote("busy", "1234", "identify")
+        got["busy-calls"] = record(sim)
+    with modem_sim("--pin-tries", "1") as sim:
+        remote("blocked", "9999", "identify")
+        got["blocked-calls"] = record(sim)
+    return got
+
+
 def appdata_session(tmp):
     """%APPDATA% as a \\\\?\\ name: the data folder is made below its root and
     the traffic log lands in it."""
@@ -152,11 +214,15 @@ def main():
             results[name], offsets[name] = ctl_session(windows, d)
             results[name]["built-in"] = loader_session(windows, d, None)
             results[name]["file"] = loader_session(windows, d, image)
+            results[name]["remote"] = remote_session(windows, d)
 
         appdata_session(os.path.join(tmp, "windows"))
         lin, win = results["linux"], results["windows"]
         for key in lin:
-            check(win[key] == lin[key], "%s differs:\n linux   %.600r\n windows %.600r" % (key, lin[key], win[key]))
+            parts = lin[key].keys() if isinstance(lin[key], dict) else [None]
+            for part in parts:
+                a, b = (lin[key], win[key]) if part is None else (lin[key][part], win[key].get(part))
+                check(a == b, "%s %s differs:\n linux   %.600r\n windows %.600r" % (key, part or "", a, b))
         # The same clock set, seen from runs a few seconds apart.
         check(all(abs(o) < 120 for o in offsets.values()), "set-time to the local time: clock offsets %r" % offsets)
         # Both alike is not enough: the Linux run itself has to be right.
@@ -165,6 +231,14 @@ def main():
         check(lin["state"]["sent"][-1]["text"] == "Přijď v 5, čau", "sms-send: %r" % lin["state"]["sent"])
         check(lin["file"][1] == open(image, "rb").read().hex(), "the file's image in the device")
         check(lin["built-in"][1] != lin["file"][1], "built-in and file images differ")
+        rem = lin["remote"]
+        check(rem["modem"] == (True, ["Vantrix-sim Hayes modem 1.0"]), "modem listed: %r" % (rem["modem"],))
+        check(rem["identify"][0] == 0 and json.loads(rem["identify"][1])["serial"] == "00004711", "remote identify")
+        check(rem["refused"][0] == 11 and rem["blocked"][0] == 10 and rem["busy"][0] == 9,
+              "remote statuses %r" % [rem[k][0] for k in ("refused", "blocked", "busy")])
+        check(rem["read-config"][0] == 0 and len(rem["remote.cfg"]) == 2070, "read-config over the call")
+        check(rem["calls"]["calls"] == 3 and rem["calls"]["hangups"] == 3 and not rem["calls"]["inCall"],
+              "three calls, each hung up: %r" % rem["calls"])
         print("linux and windows sessions are alike: %s" % ", ".join(sorted(lin)))
 
 

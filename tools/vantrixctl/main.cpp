@@ -33,7 +33,6 @@ using json = nlohmann::ordered_json;
 // Exit statuses (sysexits.h); a failed request exits with its result code.
 constexpr int kExitUsage = 64;
 constexpr int kExitNoInput = 66;
-constexpr int kExitUnavailable = 69;
 constexpr int kExitSoftware = 70;
 constexpr int kExitCantCreate = 73;
 
@@ -224,10 +223,6 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         if (Ansi(o.pin).size() > size_t(CONNECT_PIN_LEN)) {
             std::fprintf(stderr, "--pin: at most %d characters\n", CONNECT_PIN_LEN);
             return kExitUsage;
-        }
-        if (!RemoteAccessAvailable()) {
-            std::fprintf(stderr, "--remote: remote access is not available on this platform\n");
-            return kExitUnavailable;
         }
     }
     uint8_t mask = 0, levels = 0;
