@@ -94,6 +94,10 @@ public:
     bool Commit();
 
 private:
+    // The platform's part of Commit for a regular file: syncs the temporary
+    // file, puts it in the target's place and closes it; removes it on failure.
+    bool PutInPlace();
+
     std::string m_path;
     std::string m_target;  // m_path with its symbolic links followed
     std::string m_tmp;

@@ -1,3 +1,5 @@
+// The program's own files on POSIX: the save through a locked temporary file
+// that keeps the target's mode, owner and group and is renamed over it.
 #include "app/FileIO.h"
 
 #include <fcntl.h>
@@ -20,29 +22,9 @@ bool CInFile::Open(const std::string& path) {
     return m_f != nullptr;
 }
 
-void CInFile::Close() {
-    if (m_f) std::fclose(m_f);
-    m_f = nullptr;
-}
-
-size_t CInFile::Read(void* buf, size_t n) {
-    if (!m_f || n == 0) return 0;
-    return std::fread(buf, 1, n, m_f);
-}
-
-bool CInFile::Failed() const { return m_f && std::ferror(m_f); }
-
 mode_t CInFile::Mode() const {
     struct stat st;
     return m_f && ::fstat(::fileno(m_f), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
-CAtomicFile::CAtomicFile(std::string path, mode_t mode) : m_path(std::move(path)), m_mode(mode) {}
-
-CAtomicFile::~CAtomicFile() {
-    if (m_fd < 0) return;
-    ::close(m_fd);
-    if (!m_inPlace) ::unlink(m_tmp.c_str());
 }
 
 std::string FollowLinks(const std::string& path) {
@@ -166,32 +148,7 @@ bool CAtomicFile::Create() {
     return true;
 }
 
-bool WriteAllFd(int fd, const void* data, size_t n) {
-    auto p = static_cast<const char*>(data);
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
-bool CAtomicFile::Write(const void* data, size_t n) {
-    if (m_fd < 0 || !m_ok) return false;
-    return m_ok = WriteAllFd(m_fd, data, n);
-}
-
-bool CAtomicFile::Commit() {
-    if (m_fd < 0) return false;
-    if (m_inPlace) {
-        // A pipe or a device cannot be synced; the close tells a late failure.
-        bool ok = m_ok;
-        ok = ::close(m_fd) == 0 && ok;
-        m_fd = -1;
-        return ok;
-    }
+bool CAtomicFile::PutInPlace() {
     bool ok = m_ok && ::fsync(m_fd) == 0;
     // Renamed while still open and locked: no other save takes the name in between.
     if (ok) ok = ::rename(m_tmp.c_str(), m_target.c_str()) == 0;
@@ -199,11 +156,6 @@ bool CAtomicFile::Commit() {
     ok = ::close(m_fd) == 0 && ok;
     m_fd = -1;
     return ok && SyncDirOf(m_target);
-}
-
-bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t mode) {
-    CAtomicFile f(path, mode);
-    return f.Create() && f.Write(data, n) && f.Commit();
 }
 
 bool FileExists(const std::string& path) {

@@ -1,13 +1,13 @@
 // The program's own files on Windows: wide-character paths, binary mode, and
 // the save through a temporary file that MoveFileExW puts over the target.
-// FileIO.cpp is the POSIX realisation of the same header.
+// The modes of the header have no meaning here: a file gets the folder's
+// access rights.
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -29,30 +29,9 @@ bool CInFile::Open(const std::string& path) {
     return m_f != nullptr;
 }
 
-void CInFile::Close() {
-    if (m_f) std::fclose(m_f);
-    m_f = nullptr;
-}
-
-size_t CInFile::Read(void* buf, size_t n) {
-    if (!m_f || n == 0) return 0;
-    return std::fread(buf, 1, n, m_f);
-}
-
-bool CInFile::Failed() const { return m_f && std::ferror(m_f); }
-
 mode_t CInFile::Mode() const {
     struct _stat st;
     return m_f && _fstat(_fileno(m_f), &st) == 0 ? mode_t(st.st_mode & 0777) : 0;
-}
-
-// The mode has no meaning here: the target gets the folder's access rights.
-CAtomicFile::CAtomicFile(std::string path, mode_t mode) : m_path(std::move(path)), m_mode(mode) {}
-
-CAtomicFile::~CAtomicFile() {
-    if (m_fd < 0) return;
-    _close(m_fd);
-    if (!m_inPlace) _wunlink(WidePath(m_tmp).c_str());
 }
 
 // Windows programs meet no symbolic links among their own files: the path is
@@ -89,31 +68,7 @@ bool CAtomicFile::Create() {
     return m_ok;
 }
 
-bool WriteAllFd(int fd, const void* data, size_t n) {
-    auto p = static_cast<const char*>(data);
-    while (n > 0) {
-        unsigned part = unsigned(n > INT_MAX ? INT_MAX : n);
-        int w = _write(fd, p, part);
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
-bool CAtomicFile::Write(const void* data, size_t n) {
-    if (m_fd < 0 || !m_ok) return false;
-    return m_ok = WriteAllFd(m_fd, data, n);
-}
-
-bool CAtomicFile::Commit() {
-    if (m_fd < 0) return false;
-    if (m_inPlace) {
-        bool ok = m_ok;
-        ok = _close(m_fd) == 0 && ok;
-        m_fd = -1;
-        return ok;
-    }
+bool CAtomicFile::PutInPlace() {
     bool ok = m_ok && _commit(m_fd) == 0;
     ok = (_close(m_fd) == 0) && ok;
     m_fd = -1;
@@ -122,11 +77,6 @@ bool CAtomicFile::Commit() {
         ok = MoveFileExW(tmp.c_str(), WidePath(m_target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) _wunlink(tmp.c_str());
     return ok;
-}
-
-bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t mode) {
-    CAtomicFile f(path, mode);
-    return f.Create() && f.Write(data, n) && f.Commit();
 }
 
 bool FileExists(const std::string& path) {
