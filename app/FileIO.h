@@ -116,6 +116,8 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t
 std::string FollowLinks(const std::string& path);
 
 bool FileExists(const std::string& path);
+// True when the path names a directory (also through a symbolic link).
+bool IsDirectory(const std::string& path);
 
 // Removes a file; true when it is gone, also when there was none.
 bool RemoveFile(const std::string& path);

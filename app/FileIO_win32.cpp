@@ -83,4 +83,9 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool IsDirectory(const std::string& path) {
+    const DWORD a = GetFileAttributesW(WidePath(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool RemoveFile(const std::string& path) { return _wunlink(WidePath(path).c_str()) == 0 || errno == ENOENT; }
