@@ -112,9 +112,10 @@ TEST_F(CfgDocument, LegacyFileOpens) {
 
 TEST_F(CfgDocument, FailedSaveKeepsThePreviousFileAndTheDocumentState) {
     ASSERT_TRUE(doc.StoreFile(dir.File("keep.cfg")));
-    Bytes before = ReadAll(dir.File("keep.cfg"));
     doc.GetData()->audio_in_level = 1;
     doc.SetModified();
+#ifndef _WIN32  // a Windows folder's read-only mark keeps no file out
+    Bytes before = ReadAll(dir.File("keep.cfg"));
     chmod(dir.Path().c_str(), 0500);  // no temporary file can be created
     bool stored = doc.StoreFile(dir.File("keep.cfg"));
     chmod(dir.Path().c_str(), 0700);
@@ -124,6 +125,7 @@ TEST_F(CfgDocument, FailedSaveKeepsThePreviousFileAndTheDocumentState) {
         EXPECT_EQ(ReadAll(dir.File("keep.cfg")), before);
         EXPECT_EQ(ui.boxes.back().text, LoadStr(102));
     }
+#endif
     EXPECT_FALSE(doc.StoreFile(dir.File("no/such/dir/x.cfg")));
     EXPECT_EQ(ui.boxes.back().text, LoadStr(102));
     EXPECT_EQ(doc.GetFileName(), dir.File("keep.cfg"));
