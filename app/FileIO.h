@@ -122,5 +122,9 @@ bool IsDirectory(const std::string& path);
 // Removes a file; true when it is gone, also when there was none.
 bool RemoveFile(const std::string& path);
 
+// Opens a file that exists for writing at its end, by its UTF-8 name: a
+// descriptor, or -1 with errno (ENOENT: there is no such file).
+int OpenForAppend(const std::string& path);
+
 // Writes all n bytes to a descriptor, going on after interruptions.
 bool WriteAllFd(int fd, const void* data, size_t n);

@@ -168,4 +168,6 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+int OpenForAppend(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC); }
+
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }

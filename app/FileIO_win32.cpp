@@ -124,4 +124,6 @@ bool IsDirectory(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+int OpenForAppend(const std::string& path) { return _wopen(WidePath(path).c_str(), _O_WRONLY | _O_APPEND | _O_BINARY); }
+
 bool RemoveFile(const std::string& path) { return _wunlink(WidePath(path).c_str()) == 0 || errno == ENOENT; }
