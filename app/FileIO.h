@@ -94,6 +94,10 @@ public:
     bool Commit();
 
 private:
+    // The platform's part of Commit for a regular file: syncs the temporary
+    // file, puts it in the target's place and closes it; removes it on failure.
+    bool PutInPlace();
+
     std::string m_path;
     std::string m_target;  // m_path with its symbolic links followed
     std::string m_tmp;
@@ -112,9 +116,15 @@ bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t
 std::string FollowLinks(const std::string& path);
 
 bool FileExists(const std::string& path);
+// True when the path names a directory (also through a symbolic link).
+bool IsDirectory(const std::string& path);
 
 // Removes a file; true when it is gone, also when there was none.
 bool RemoveFile(const std::string& path);
+
+// Opens a file that exists for writing at its end, by its UTF-8 name: a
+// descriptor, or -1 with errno (ENOENT: there is no such file).
+int OpenForAppend(const std::string& path);
 
 // Writes all n bytes to a descriptor, going on after interruptions.
 bool WriteAllFd(int fd, const void* data, size_t n);

@@ -1,13 +1,13 @@
 // The program's own files on Windows: wide-character paths, binary mode, and
-// the save through a temporary file that MoveFileExW puts over the target.
-// FileIO.cpp is the POSIX realisation of the same header.
+// the save through a temporary file that ReplaceFileW puts over the target,
+// so that the file keeps its attributes and access rights. The modes of the
+// header have no meaning here: a new file gets the folder's access rights.
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -20,6 +20,32 @@ namespace {
 // Tries, 100 ms apart, to open the temporary file while another save holds it.
 constexpr int kTempTries = 100;
 
+// The attributes a user gives a file that a save keeps. Read-only is not
+// among them: such a file is not saved over at all.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Puts the temporary file `tmp` in the place of `target`, whose attributes
+// were `old` (INVALID_FILE_ATTRIBUTES: there was none). ReplaceFileW keeps
+// the old file's access rights, attributes and creation time, where
+// MoveFileExW gives it the temporary file's.
+bool Replace(const std::wstring& tmp, const std::wstring& target, DWORD old) {
+    if (old != INVALID_FILE_ATTRIBUTES) {
+        if (ReplaceFileW(target.c_str(), tmp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+            // Wine's ReplaceFileW drops the attributes; the file has changed
+            // since its last backup in any case.
+            const DWORD now = GetFileAttributesW(target.c_str());
+            const DWORD want = (now & ~kKeptAttributes) | (old & kKeptAttributes) | FILE_ATTRIBUTE_ARCHIVE;
+            if (now != INVALID_FILE_ATTRIBUTES && now != want) SetFileAttributesW(target.c_str(), want);
+            return true;
+        }
+        // The target gone since, or removed by ReplaceFileW, which then could
+        // not give the temporary file its name: that is still to be done.
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT) return false;
+    }
+    return MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
 }  // namespace
 
 bool CInFile::Open(const std::string& path) {
@@ -29,30 +55,9 @@ bool CInFile::Open(const std::string& path) {
     return m_f != nullptr;
 }
 
-void CInFile::Close() {
-    if (m_f) std::fclose(m_f);
-    m_f = nullptr;
-}
-
-size_t CInFile::Read(void* buf, size_t n) {
-    if (!m_f || n == 0) return 0;
-    return std::fread(buf, 1, n, m_f);
-}
-
-bool CInFile::Failed() const { return m_f && std::ferror(m_f); }
-
 mode_t CInFile::Mode() const {
     struct _stat st;
     return m_f && _fstat(_fileno(m_f), &st) == 0 ? mode_t(st.st_mode & 0777) : 0;
-}
-
-// The mode has no meaning here: the target gets the folder's access rights.
-CAtomicFile::CAtomicFile(std::string path, mode_t mode) : m_path(std::move(path)), m_mode(mode) {}
-
-CAtomicFile::~CAtomicFile() {
-    if (m_fd < 0) return;
-    _close(m_fd);
-    if (!m_inPlace) _wunlink(WidePath(m_tmp).c_str());
 }
 
 // Windows programs meet no symbolic links among their own files: the path is
@@ -75,6 +80,12 @@ bool CAtomicFile::Create() {
             return m_ok = m_fd >= 0;
         }
     }
+    // Read-only: the user's word that the file stays as it is.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        errno = attributes & FILE_ATTRIBUTE_DIRECTORY ? EISDIR : EACCES;
+        return false;
+    }
     // One temporary name per target, opened for this save alone: a killed
     // save leaves one copy, which the next save takes over, and a save under
     // way elsewhere is waited for.
@@ -89,48 +100,30 @@ bool CAtomicFile::Create() {
     return m_ok;
 }
 
-bool WriteAllFd(int fd, const void* data, size_t n) {
-    auto p = static_cast<const char*>(data);
-    while (n > 0) {
-        unsigned part = unsigned(n > INT_MAX ? INT_MAX : n);
-        int w = _write(fd, p, part);
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
-bool CAtomicFile::Write(const void* data, size_t n) {
-    if (m_fd < 0 || !m_ok) return false;
-    return m_ok = WriteAllFd(m_fd, data, n);
-}
-
-bool CAtomicFile::Commit() {
-    if (m_fd < 0) return false;
-    if (m_inPlace) {
-        bool ok = m_ok;
-        ok = _close(m_fd) == 0 && ok;
-        m_fd = -1;
-        return ok;
-    }
+bool CAtomicFile::PutInPlace() {
     bool ok = m_ok && _commit(m_fd) == 0;
     ok = (_close(m_fd) == 0) && ok;
     m_fd = -1;
     const std::wstring tmp = WidePath(m_tmp);
-    if (ok)
-        ok = MoveFileExW(tmp.c_str(), WidePath(m_target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok) _wunlink(tmp.c_str());
+    const std::wstring target = WidePath(m_target);
+    const DWORD old = GetFileAttributesW(target.c_str());
+    if (ok) ok = Replace(tmp, target, old);
+    // Where the old file is gone and the new one did not take its place, the
+    // temporary file is all that holds the data: it stays.
+    if (!ok && (old == INVALID_FILE_ATTRIBUTES || GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES))
+        _wunlink(tmp.c_str());
     return ok;
-}
-
-bool WriteFileAtomic(const std::string& path, const void* data, size_t n, mode_t mode) {
-    CAtomicFile f(path, mode);
-    return f.Create() && f.Write(data, n) && f.Commit();
 }
 
 bool FileExists(const std::string& path) {
     return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+bool IsDirectory(const std::string& path) {
+    const DWORD a = GetFileAttributesW(WidePath(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int OpenForAppend(const std::string& path) { return _wopen(WidePath(path).c_str(), _O_WRONLY | _O_APPEND | _O_BINARY); }
 
 bool RemoveFile(const std::string& path) { return _wunlink(WidePath(path).c_str()) == 0 || errno == ENOENT; }

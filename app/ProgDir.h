@@ -22,6 +22,10 @@ std::string UserDataDir();
 // A `userDir` chosen here is made on the first write (MakeDirsFor).
 std::string GetProgramDir(const std::string& userDir = UserDataDir());
 
+// The user directory that the last GetProgramDir chose; empty when it chose
+// the portable layout or has not run. MakeDirsFor makes directories below it only.
+std::string ChosenUserDir();
+
 // <progDir>/Data/<name>: the program's own files.
 std::string DataPath(const std::string& progDir, const std::string& name);
 

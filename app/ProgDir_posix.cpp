@@ -1,5 +1,5 @@
-// The program directory rule and the lazy making of the user's data
-// directory on POSIX. The Windows build has ProgDir_win32.cpp instead.
+// Where the program file lies, the user's data directory and its lazy
+// making on POSIX; the choice between them is in ProgDir.cpp.
 #include "app/ProgDir.h"
 
 #include <pwd.h>
@@ -9,17 +9,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <mutex>
 
 namespace {
-
-std::mutex g_mutex;
-std::string g_userDir;  // the user directory GetProgramDir chose, else empty
-
-bool IsDir(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 std::string HomeDir() {
     const char* home = std::getenv("HOME");
@@ -48,20 +39,8 @@ std::string UserDataDir() {
     return base + "/" + kDataFolder;
 }
 
-std::string GetProgramDir(const std::string& userDir) {
-    std::string exeDir = GetExecutableDir();
-    bool portable = IsDir(exeDir + "/Data") || userDir.empty();
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_userDir = portable ? std::string() : userDir;
-    return portable ? exeDir : userDir;
-}
-
 void MakeDirsFor(const std::string& path) {
-    std::string root;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        root = g_userDir;
-    }
+    const std::string root = ChosenUserDir();
     if (root.empty() || path.compare(0, root.size() + 1, root + "/") != 0) return;
     auto end = path.rfind('/');
     // Each directory from the top down; a failure shows as the write's own.

@@ -1,23 +1,15 @@
-// The program directory rule and the lazy making of the user's data
-// directory on Windows: GetModuleFileNameW and %APPDATA%, paths in UTF-8.
+// Where the program file lies, the user's data directory and its lazy
+// making on Windows: GetModuleFileNameW and %APPDATA%, paths in UTF-8.
 #include <windows.h>
 
 #include <cstdlib>
-#include <mutex>
 #include <string>
 
+#include "app/FileIO.h"
 #include "app/ProgDir.h"
 #include "app/WinPath_win32.h"
 
 namespace {
-
-std::mutex g_mutex;
-std::string g_userDir;  // the user directory GetProgramDir chose, else empty
-
-bool IsDir(const std::string& path) {
-    DWORD a = GetFileAttributesW(WidePath(path).c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 bool IsSep(char c) { return c == '/' || c == '\\'; }
 
@@ -50,20 +42,8 @@ std::string UserDataDir() {
     return base + "/" + kDataFolder;
 }
 
-std::string GetProgramDir(const std::string& userDir) {
-    std::string exeDir = GetExecutableDir();
-    bool portable = IsDir(exeDir + "/Data") || userDir.empty();
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_userDir = portable ? std::string() : userDir;
-    return portable ? exeDir : userDir;
-}
-
 void MakeDirsFor(const std::string& path) {
-    std::string root;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        root = g_userDir;
-    }
+    const std::string root = ChosenUserDir();
     if (root.empty() || path.size() <= root.size() || path.compare(0, root.size(), root) != 0 ||
         !IsSep(path[root.size()]))
         return;
@@ -73,7 +53,7 @@ void MakeDirsFor(const std::string& path) {
     for (size_t pos = path.find_first_of("/\\", WinRootLength(path)); pos != std::string::npos && pos <= end;
          pos = path.find_first_of("/\\", pos + 1)) {
         std::string dir = path.substr(0, pos);
-        if (IsDir(dir)) continue;
+        if (IsDirectory(dir)) continue;
         if (!CreateDirectoryW(WidePath(dir).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
     }
 }

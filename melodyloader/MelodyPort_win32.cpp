@@ -14,9 +14,6 @@ namespace melody {
 
 namespace {
 
-// A reply that never ends is not waited for without end: after this many
-// bytes without a whole frame the read counts as a bad frame.
-constexpr size_t kMaxBytesPerFrame = 65536;
 constexpr DWORD kQueueSize = 4096;
 
 // One overlapped transfer of up to n bytes within ms: the count moved, or -1
@@ -130,27 +127,6 @@ int CMelodyPort::NextByte(uint8_t& b, Clock::time_point deadline) {
     }
     b = m_rx[m_rxPos++];
     return 1;
-}
-
-IMelodyLink::Rx CMelodyPort::Receive(uint8_t* buf, size_t capacity, size_t& len) {
-    len = 0;
-    if (m_fd < 0) return kIoError;
-    frame::CFrameReceiver rx(buf, capacity, frame::CFrameReceiver::Unescape::Xor, 2);
-    // The time-out bounds the whole read: stray bytes now and then do not
-    // keep it going.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(m_readTimeoutMs);
-    for (size_t count = 0; count < kMaxBytesPerFrame; ++count) {
-        uint8_t b;
-        int r = NextByte(b, deadline);
-        if (r == 0) return kTimeout;
-        if (r < 0) return kIoError;
-        switch (rx.Feed(b)) {
-        case frame::CFrameReceiver::kMore: break;
-        case frame::CFrameReceiver::kGood: len = rx.PayloadLen(); return kFrame;
-        case frame::CFrameReceiver::kBadChecksum: return kBadFrame;
-        }
-    }
-    return kBadFrame;
 }
 
 }  // namespace melody

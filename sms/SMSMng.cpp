@@ -1,6 +1,5 @@
 #include "sms/SMSMng.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -331,7 +330,7 @@ void CSMSMng::ExportSMS(int kind) {
         if (const CSMS* sms = Get(m_anIndex[i], list)) sms->ExportLine(out);
 
     bool ok;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    int fd = OpenForAppend(path);
     if (fd < 0) {
         // A file that exists but cannot be opened is not replaced behind the user's back.
         ok = errno == ENOENT && WriteFileAtomic(path, out.data(), out.size());

@@ -68,9 +68,11 @@ TEST_F(ConnectList, ThreeEntriesRoundTripWithTheSecondSelected) {
     std::remove(path.c_str());
     ASSERT_EQ(mng.Save(path), 1);
     EXPECT_EQ(ReadAll(path), file);
+#ifndef _WIN32  // a Windows file gets the folder's access rights
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+#endif
 }
 
 TEST_F(ConnectList, BadFilesGiveAnEmptyListWithoutSelection) {

@@ -368,7 +368,9 @@ TEST_F(SmsStore, RandomAndMutatedFilesLoadWithinLimits) {
 namespace {
 
 struct SmsExport : SmsStore {
-    std::string out = dir.File("out.txt");
+    // A Czech name: on Windows a narrow open() missed the file that exists
+    // and replaced it without the question.
+    std::string out = dir.File("zprávy-čtvrtek.txt");
 
     SmsExport() {
         auto* a = new CSMS;

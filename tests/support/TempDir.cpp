@@ -30,12 +30,20 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
+namespace {
+
+// Names are UTF-8, as in the programs; on Windows a narrow name would be read
+// in the ANSI code page.
+std::filesystem::path Utf8(const std::string& name) { return std::u8string(name.begin(), name.end()); }
+
+}  // namespace
+
 std::vector<unsigned char> ReadAll(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(Utf8(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
 void WriteAll(const std::string& path, const void* data, size_t n) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    std::ofstream f(Utf8(path), std::ios::binary | std::ios::trunc);
     f.write(static_cast<const char*>(data), std::streamsize(n));
 }

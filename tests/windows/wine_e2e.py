@@ -176,6 +176,21 @@ def appdata_session(tmp):
     check(os.path.isfile(log) and os.path.getsize(log) > 0, "no traffic log in %s: %s" % (log, list(os.walk(appdata))))
 
 
+def readonly_session(tmp):
+    """A read-only .cfg stays as it is: a save over it ends with the write
+    error and its status, as a folder the user may not write to does."""
+    target = os.path.join(tmp, "chráněná.cfg")
+    with open(target, "wb") as f:
+        f.write(b"old")
+    # Wine shows a file without write bits as read-only.
+    os.chmod(target, 0o444)
+    rc, _, err = run([WINE_RUN, PREFIX, CTL_EXE, "cfg-new", win_path(target)])
+    check(rc == 73 and "Došlo k chybě při ukládání konfigurace do souboru." in err,
+          "cfg-new over a read-only file: status %d, %s" % (rc, err))
+    check(open(target, "rb").read() == b"old", "the read-only file was replaced")
+    os.chmod(target, 0o644)
+
+
 def loader_session(windows, tmp, melody_file):
     """melodyloader with its built-in image or a file: the dialogue and the memory."""
     loader = program(windows, LOADER_EXE, LOADER)
@@ -217,6 +232,7 @@ def main():
             results[name]["remote"] = remote_session(windows, d)
 
         appdata_session(os.path.join(tmp, "windows"))
+        readonly_session(os.path.join(tmp, "windows"))
         lin, win = results["linux"], results["windows"]
         for key in lin:
             parts = lin[key].keys() if isinstance(lin[key], dict) else [None]
