@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/ConsoleOut.h"
 #include "app/Utf8Args.h"
 #include "app/Version.h"
 #include "melodyloader/MelodyImage.h"
@@ -29,11 +30,11 @@ int main(int narrowc, char** narrowv) {
     char** argv = args.Argv();
     // Only as the sole argument, so that any other name stays a melody file.
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(kUsage, stdout);
+        ConsoleWrite(stdout, kUsage);
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("melodyloader %s\n", VANTRIX_VERSION);
+        ConsolePrintf(stdout, "melodyloader %s\n", VANTRIX_VERSION);
         return 0;
     }
     return melody::RunMelodyLoader(argc, argv, stdin, stdout, melody::kMelodyImage, melody::kMelodyImageSize);

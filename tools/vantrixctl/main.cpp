@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/Bytes.h"
+#include "app/ConsoleOut.h"
 #include "app/Profile.h"
 #include "app/ProgDir.h"
 #include "app/TextCodec.h"
@@ -118,13 +119,13 @@ bool CheckNumbers(const std::string& text) {
         while (i < text.size() && digit(text[i])) ++i;
         const std::string number = text.substr(start, i - start);
         if (number.size() > size_t(SMS_NUMBER_LEN)) {
-            std::fprintf(stderr, "sms-send: the number %s is longer than %d characters\n", number.c_str(),
-                         SMS_NUMBER_LEN);
+            ConsolePrintf(stderr, "sms-send: the number %s is longer than %d characters\n", number.c_str(),
+                          SMS_NUMBER_LEN);
             return false;
         }
         if (++count > SMS_MAX_NUMBERS) {
-            std::fprintf(stderr, "sms-send: the number %s is one too many: an SMS takes at most %d recipients\n",
-                         number.c_str(), SMS_MAX_NUMBERS);
+            ConsolePrintf(stderr, "sms-send: the number %s is one too many: an SMS takes at most %d recipients\n",
+                          number.c_str(), SMS_MAX_NUMBERS);
             return false;
         }
     }
@@ -214,31 +215,31 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         std::string dial;
         const size_t bad = BadDialChar(o.remote);
         if (bad != std::string::npos) {
-            std::fprintf(stderr, "--remote: the character '%c' is not allowed in a telephone number\n", o.remote[bad]);
+            ConsolePrintf(stderr, "--remote: the character '%c' is not allowed in a telephone number\n", o.remote[bad]);
             return kExitUsage;
         }
         if (Ansi(o.remote).size() > size_t(CONNECT_NUMBER_LEN) || !MakeDialString(o.remote, dial)) {
-            std::fprintf(stderr, "--remote: a telephone number of at most %d characters\n", CONNECT_NUMBER_LEN);
+            ConsolePrintf(stderr, "--remote: a telephone number of at most %d characters\n", CONNECT_NUMBER_LEN);
             return kExitUsage;
         }
         if (Ansi(o.pin).size() > size_t(CONNECT_PIN_LEN)) {
-            std::fprintf(stderr, "--pin: at most %d characters\n", CONNECT_PIN_LEN);
+            ConsolePrintf(stderr, "--pin: at most %d characters\n", CONNECT_PIN_LEN);
             return kExitUsage;
         }
         if (!RemoteAccessAvailable()) {
-            std::fprintf(stderr, "--remote: remote access is not available on this platform\n");
+            ConsolePrintf(stderr, "--remote: remote access is not available on this platform\n");
             return kExitUnavailable;
         }
     }
     uint8_t mask = 0, levels = 0;
     SysTime when = GetLocalTime();
     if (cmd == "set-outputs" && (!ParseByte(o.mask, mask) || !ParseByte(o.levels, levels))) {
-        std::fprintf(stderr, "set-outputs: MASK and LEVELS are numbers from 0 to 255\n");
+        ConsolePrintf(stderr, "set-outputs: MASK and LEVELS are numbers from 0 to 255\n");
         return kExitUsage;
     }
     if (cmd == "set-time" && !o.time.empty() && !ParseTime(o.time, when)) {
-        std::fprintf(stderr,
-                     "set-time: the time is an existing date and time YYYY-MM-DDTHH:MM:SS, years 2000 to 2255\n");
+        ConsolePrintf(stderr,
+                      "set-time: the time is an existing date and time YYYY-MM-DDTHH:MM:SS, years 2000 to 2255\n");
         return kExitUsage;
     }
     GprsApRec gprs;
@@ -246,11 +247,11 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     if (cmd == "gprs-write") {
         std::string apn = Ansi(o.apn);
         if (apn.size() > sizeof gprs.apn - 1) {
-            std::fprintf(stderr, "gprs-write: the APN has at most 31 characters\n");
+            ConsolePrintf(stderr, "gprs-write: the APN has at most 31 characters\n");
             return kExitUsage;
         }
         if (BadApnChar(o.apn) != std::string::npos) {
-            std::fprintf(stderr, "gprs-write: the APN may hold only printable ASCII characters other than '\"'\n");
+            ConsolePrintf(stderr, "gprs-write: the APN may hold only printable ASCII characters other than '\"'\n");
             return kExitUsage;
         }
         bytes::SetField(gprs.apn, apn);
@@ -266,7 +267,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
                 ++n;
             }
             if (n != 5) {
-                std::fprintf(stderr, "gprs-write: --qos takes five numbers P,D,R,PK,M\n");
+                ConsolePrintf(stderr, "gprs-write: --qos takes five numbers P,D,R,PK,M\n");
                 return kExitUsage;
             }
             gprs.defaultQos = 0;
@@ -278,7 +279,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         sms.ParseNumbers(Ansi(o.number));
         std::string text = Ansi(o.text);
         if (sms.GetNumberCount() == 0 || text.empty() || text.size() > size_t(SMS_TEXT_MAX)) {
-            std::fprintf(stderr, "sms-send: give a recipient number and a text of 1 to 640 characters\n");
+            ConsolePrintf(stderr, "sms-send: give a recipient number and a text of 1 to 640 characters\n");
             return kExitUsage;
         }
         sms.SetText(text);
@@ -359,7 +360,7 @@ int Modems(const Options& o) {
     CTAPIMng mng(GetProgramDir());
     for (const auto& dir : o.modemDirs) mng.AddModemDir(dir);
     if (int r = mng.Init()) {
-        std::fprintf(stderr, "modems: the modem list cannot be built (%08X)\n", unsigned(r));
+        ConsolePrintf(stderr, "modems: the modem list cannot be built (%08X)\n", unsigned(r));
         return kExitSoftware;
     }
     for (int i = 0; i < mng.ModemCount(); ++i) {
@@ -539,12 +540,12 @@ int Run(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         const std::string unknown = app.get_subcommands().empty() ? UnknownSubcommand(app, argc, argv) : "";
         if (!unknown.empty()) {
-            std::fprintf(stderr, "vantrixctl: unknown subcommand '%s' (--help lists them)\n", unknown.c_str());
+            ConsolePrintf(stderr, "vantrixctl: unknown subcommand '%s' (--help lists them)\n", unknown.c_str());
             return kExitUsage;
         }
         std::ostringstream out, err;
         const int rc = app.exit(e, out, err);
-        std::fputs(err.str().c_str(), stderr);
+        ConsoleWrite(stderr, err.str());
         if (!PutStdout(out.str())) return OutputFailed("vantrixctl", errno);
         return rc == 0 ? 0 : kExitUsage;
     }
