@@ -26,6 +26,7 @@
 #include "tools/vantrixctl/ConsoleUI.h"
 #include "tools/vantrixctl/Monitor.h"
 #include "tools/vantrixctl/StdOut.h"
+#include "tools/vantrixctl/StopSignals.h"
 
 namespace {
 
@@ -320,9 +321,12 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         if (o.diffB == "device") diffB = *m.m_cfg.GetData();
         return CfgDiff(diffA, diffB, o.diffJson, o.diffBytes);
     }
-    if (cmd == "monitor")
-        return Monitor(
+    if (cmd == "monitor") {
+        const int r = Monitor(
             dev.UI(), m, [&] { return StatusJson(m); }, SmsJson);
+        StopSignalsDone();
+        return r;
+    }
     if (cmd == "write-config") return dev.Run({REQ_WRITE_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0});
     if (cmd == "set-outputs") return dev.Run({REQ_SET_OUTPUTS, mask, levels});
     if (cmd == "set-time") return dev.Run(SetTimeRequest(when));
