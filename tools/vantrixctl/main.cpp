@@ -24,6 +24,7 @@
 #include "tools/vantrixctl/CfgCommands.h"
 #include "tools/vantrixctl/CfgJson.h"
 #include "tools/vantrixctl/ConsoleUI.h"
+#include "tools/vantrixctl/HelpText.h"
 #include "tools/vantrixctl/Monitor.h"
 #include "tools/vantrixctl/StdOut.h"
 #include "tools/vantrixctl/StopSignals.h"
@@ -404,25 +405,21 @@ int Ports() {
 int Paths() {
     const std::string dir = GetProgramDir();
     const std::string exeDir = GetExecutableDir();
-    json j = {{"program_dir", dir},
+    json j = {{"program_dir", ShownPath(dir)},
               {"rule", dir == exeDir ? "portable" : "user"},
-              {"executable_dir", exeDir},
-              {"profile", DataPath(dir, "Profile.dat")},
-              {"connections", DataPath(dir, "Connection.dat")},
-              {"sms", DataPath(dir, "SMS.dat")},
-              {"modems", DataPath(dir, "Modems")},
-              {"log", dir + "/sercom.log"}};
+              {"executable_dir", ShownPath(exeDir)},
+              {"profile", ShownPath(DataPath(dir, "Profile.dat"))},
+              {"connections", ShownPath(DataPath(dir, "Connection.dat"))},
+              {"sms", ShownPath(DataPath(dir, "SMS.dat"))},
+              {"modems", ShownPath(DataPath(dir, "Modems"))},
+              {"log", ShownPath(dir + "/sercom.log")}};
     return PrintStdout("paths", j.dump(2) + '\n');
 }
 
 std::string FilesFooter() {
     const std::string dir = GetProgramDir();
     // A heading of its own line, so that the manual page takes it as its FILES.
-    return "Files:\n  The program directory holds Data/Modems (modem links) and sercom.log (--log). It is the "
-           "program's own directory when a directory Data stands beside the program (a copied program folder), "
-           "else the user's data directory $XDG_DATA_HOME/" +
-           std::string(kDataFolder) + " (~/.local/share/" + kDataFolder +
-           " without XDG_DATA_HOME), made with mode 0700 on the first write. This copy uses " + dir + " (" +
+    return "Files:\n  " + kHelpTexts.files + " This copy uses " + ShownPath(dir) + " (" +
            (dir == GetExecutableDir() ? "Data beside the program" : "no Data beside the program") +
            "); 'vantrixctl paths' prints every path.";
 }
@@ -477,7 +474,7 @@ int Run(int argc, char** argv) {
     Options o;
     // The metavariables the descriptions speak of, and no "Needs:" of CLI11's:
     // the descriptions say which options go together.
-    app.add_option("--port", o.port, "serial port: COM1, ttyUSB0 or a path (default COM1)")->option_text("NAME");
+    app.add_option("--port", o.port, kHelpTexts.port)->option_text("NAME");
     app.add_flag("--log", o.log, "capture the traffic to sercom.log in the program directory");
     auto* remote = app.add_option("--remote", o.remote,
                                   "reach the device by a modem call to NUMBER instead of the port; needs --pin")
@@ -487,19 +484,13 @@ int Run(int argc, char** argv) {
     pin->needs(remote);
     app.add_option("--modem", o.modem, "modem INDEX of the 'modems' list for --remote (default 0)")
         ->option_text("INDEX");
-    app.add_option("--modem-dir", o.modemDirs,
-                   "DIR with further modem links (link name = modem name, target = its tty), besides "
-                   "/dev/serial/by-id and Data/Modems of the program directory; repeatable")
-        ->option_text("DIR");
+    app.add_option("--modem-dir", o.modemDirs, kHelpTexts.modemDir)->option_text("DIR");
 
     auto* modems = app.add_subcommand("modems", "list the modems for remote access, one JSON object per line");
     modems->add_flag("--info", o.modemInfo, "also ask each modem for its identification (ATI)");
 
     auto* paths = app.add_subcommand("paths", "print the program directory and the paths of its files as JSON");
-    auto* ports = app.add_subcommand(
-        "ports",
-        "list the serial ports present as JSON: name for --port, path, description, maker, serial number, "
-        "/dev/serial/by-id link and whether you may open it");
+    auto* ports = app.add_subcommand("ports", kHelpTexts.ports);
 
     auto* cfgNew = app.add_subcommand("cfg-new", "write a new default configuration file");
     cfgNew->add_option("FILE", o.file, "configuration file to write")->required();
@@ -531,7 +522,7 @@ int Run(int argc, char** argv) {
     auto* smsSend = app.add_subcommand("sms-send", "send an SMS");
     smsSend->add_option("NUMBER", o.number, "recipients, up to four numbers")->required();
     smsSend->add_option("TEXT", o.text)->required();
-    app.add_subcommand("monitor", "stay online, print the state and every change as JSON lines until SIGINT");
+    app.add_subcommand("monitor", kHelpTexts.monitor);
     app.add_subcommand("gprs-read", "read the GPRS access point");
     auto* gprsWrite = app.add_subcommand("gprs-write", "write the GPRS access point");
     gprsWrite->add_option("APN", o.apn)->required();
