@@ -1,16 +1,23 @@
-// Paths in the Windows backends: the program keeps them in UTF-8, the wide
-// Windows calls take UTF-16.
+// Paths and texts in the Windows backends: the program keeps them in UTF-8,
+// the wide Windows calls take UTF-16.
 #pragma once
 
 #include <windows.h>
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
-inline std::wstring WidePath(const std::string& utf8) {
+// Invalid UTF-8 becomes U+FFFD.
+inline std::wstring WideText(std::string_view utf8) {
     int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
     std::wstring w(size_t(n > 0 ? n : 0), L'\0');
     if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), n);
+    return w;
+}
+
+inline std::wstring WidePath(const std::string& utf8) {
+    std::wstring w = WideText(utf8);
     // Windows takes a \\?\ name as it stands, where '/' is no separator; the
     // programs join paths with '/'.
     if (w.rfind(L"\\\\?\\", 0) == 0) std::replace(w.begin(), w.end(), L'/', L'\\');

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/ConsoleOut.h"
 #include "app/Utf8Args.h"
 
 namespace melody {
@@ -143,8 +144,8 @@ std::string ReadPortName(std::FILE* in) {
 
 int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE* out, const uint8_t* image,
                     size_t imageSize) {
-    std::fputs("Music Downloader, version 1.01\n\n", out);
-    std::fputs("Select serial port connecting to device [Enter = COM1] : ", out);
+    ConsoleWrite(out, "Music Downloader, version 1.01\n\n");
+    ConsoleWrite(out, "Select serial port connecting to device [Enter = COM1] : ");
     std::fflush(out);
     std::string portName = ReadPortName(in);
 
@@ -152,18 +153,18 @@ int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE*
     CMemorySource builtIn(image, imageSize);
     IMelodySource* source = &builtIn;
     if (argc >= 2) {
-        std::fprintf(out, "Download %s file via %s...\n", argv[1], portName.c_str());
+        ConsolePrintf(out, "Download %s file via %s...\n", argv[1], portName.c_str());
         std::fflush(out);  // before the open, which may take its time
         switch (file.Open(argv[1])) {
         case CFileSource::kOpened: break;
-        case CFileSource::kCannotOpen: std::fputs("File can not be open\n", out); return 1;
-        case CFileSource::kTooLarge: std::fputs("File is too large\n", out); return 1;
+        case CFileSource::kCannotOpen: ConsoleWrite(out, "File can not be open\n"); return 1;
+        case CFileSource::kTooLarge: ConsoleWrite(out, "File is too large\n"); return 1;
         }
         source = &file;
     } else {
-        std::fprintf(out, "Download internal data via %s...\n", portName.c_str());
+        ConsolePrintf(out, "Download internal data via %s...\n", portName.c_str());
         if (image == nullptr || imageSize > kMaxImageSize) {
-            std::fputs("Data can not be accessed\n", out);
+            ConsoleWrite(out, "Data can not be accessed\n");
             return 1;
         }
     }
@@ -175,7 +176,7 @@ int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE*
         port.SetReadTimeout(kCheckReadTimeoutMs);
         if (CheckDevice(port)) {
             completed = Download(port, *source, [out] {
-                std::fputc('*', out);
+                ConsoleWrite(out, "*");
                 std::fflush(out);
             });
         }
@@ -183,12 +184,12 @@ int RunMelodyLoader(int argc, const char* const* argv, std::FILE* in, std::FILE*
     } else {
         // The same reason the panel and vantrixctl give under their message.
         const std::string why = PortFaultLine(port.OpenFault(), portName);
-        if (!why.empty()) std::fprintf(out, "%s\n", why.c_str());
+        if (!why.empty()) ConsolePrintf(out, "%s\n", why.c_str());
     }
 
-    std::fputs("\n", out);
-    if (completed) std::fputs("Download is completed\n", out);
-    std::fputs("\nPress Enter...", out);
+    ConsoleWrite(out, "\n");
+    if (completed) ConsoleWrite(out, "Download is completed\n");
+    ConsoleWrite(out, "\nPress Enter...");
     std::fflush(out);
     SkipLine(in);
     return completed ? 0 : 1;

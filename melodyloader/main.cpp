@@ -3,19 +3,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/ConsoleOut.h"
 #include "app/Utf8Args.h"
 #include "app/Version.h"
 #include "melodyloader/MelodyImage.h"
 #include "melodyloader/MelodyLoader.h"
+#include "melodyloader/Usage.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: melodyloader [FILE]\n"
-    "Write the melody file FILE, or without it the built-in image of eleven tunes, into the melody memory of a\n"
-    "Vantrix gateway from address 0xD000. The program asks for the serial port (Enter = COM1; COM1 is\n"
-    "/dev/ttyS0, ttyUSB0 or a path also work), prints one '*' per block written, and waits for Enter at the\n"
-    "end. It exits with 0 when the download is completed, otherwise with 1 and the reason on its output.\n"
+constexpr const char* kUsageLine = "Usage: melodyloader [FILE]\n";
+constexpr const char* kUsageOptions =
     "\n"
     "Options:\n"
     "  --help     print this help and exit\n"
@@ -29,11 +27,11 @@ int main(int narrowc, char** narrowv) {
     char** argv = args.Argv();
     // Only as the sole argument, so that any other name stays a melody file.
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(kUsage, stdout);
+        ConsolePrintf(stdout, "%s%s%s", kUsageLine, kUsageAbout, kUsageOptions);
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("melodyloader %s\n", VANTRIX_VERSION);
+        ConsolePrintf(stdout, "melodyloader %s\n", VANTRIX_VERSION);
         return 0;
     }
     return melody::RunMelodyLoader(argc, argv, stdin, stdout, melody::kMelodyImage, melody::kMelodyImageSize);

@@ -10,9 +10,9 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
 from simproc import Sim, check  # noqa: E402
+import winecom  # noqa: E402
 
 (WINE_RUN, PREFIX, CTL_EXE, LOADER_EXE, CTL, SIM, LOADER, MELODYGEN, MELODIES) = sys.argv[1:10]
-COM = "COM5"
 MODEM_COM = "COM6"
 STATE = {"smsQueue": [{"time": "2008-04-03 09:05:07", "number": "+420603123456", "text": "Přijď v 5"}],
          "outputs": 12}
@@ -35,17 +35,6 @@ def run(cmd, stdin=b""):
     return r.returncode, r.stdout.decode("utf-8", "replace"), r.stderr.decode("utf-8", "replace")
 
 
-def attach(sim, windows, com=COM):
-    """The port name the program is given: a Wine COM port linked to the pty."""
-    if not windows:
-        return sim.port
-    link = os.path.join(PREFIX, "dosdevices", com.lower())
-    if os.path.lexists(link):
-        os.remove(link)
-    os.symlink(sim.port, link)
-    return com
-
-
 def without_clock(state):
     """The simulator's saved state without its clock, which follows the wall
     clock, and that clock's offset in seconds."""
@@ -60,7 +49,7 @@ def ctl_session(windows, tmp):
     ctl = program(windows, CTL_EXE, CTL)
     name = win_path if windows else (lambda p: p)
     with Sim(SIM, tmp, "--layout", "1", state=STATE) as sim:
-        port = attach(sim, windows)
+        port = winecom.attach(PREFIX, sim, windows)
 
         def ok(*args):
             rc, out, err = run(ctl + ["--port", port, *args])
@@ -119,7 +108,7 @@ def remote_session(windows, tmp):
             os.remove(entry)
         if windows:
             with open(entry, "w") as f:
-                f.write(attach(sim, True, MODEM_COM) + "\r\n")
+                f.write(winecom.attach(PREFIX, sim, True, MODEM_COM) + "\r\n")
         else:
             os.symlink(sim.port, entry)
         return sim
@@ -169,7 +158,7 @@ def appdata_session(tmp):
     with Sim(SIM, tmp) as sim:
         # Wine sets APPDATA itself; inside its cmd the variable is the user's.
         line = "set APPDATA=\\\\?\\%s&& %s --port %s --log identify" % (win_path(appdata), win_path(CTL_EXE),
-                                                                    attach(sim, True))
+                                                                    winecom.attach(PREFIX, sim, True))
         r = subprocess.run([WINE_RUN, PREFIX, "cmd", "/c", line], capture_output=True, timeout=180)
         check(r.returncode == 0, "identify with a \\\\?\\ APPDATA: %d %s" % (r.returncode, r.stderr))
     log = os.path.join(appdata, "VantrixCtrlPnl", "sercom.log")
@@ -195,7 +184,7 @@ def loader_session(windows, tmp, melody_file):
     """melodyloader with its built-in image or a file: the dialogue and the memory."""
     loader = program(windows, LOADER_EXE, LOADER)
     with Sim(SIM, tmp) as sim:
-        port = attach(sim, windows)
+        port = winecom.attach(PREFIX, sim, windows)
         arg = [win_path(melody_file) if windows else melody_file] if melody_file else []
         rc, out, err = run(loader + arg, (port + "\n\n").encode())
         check(rc == 0, "melodyloader: status %d, %s" % (rc, err))

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/ConsoleOut.h"
 #include "app/FileIO.h"
 #include "config/VantrixCfg.h"
 #include "tools/vantrixctl/CfgCommands.h"
@@ -17,7 +18,7 @@ int ReadCfgSource(const std::string& path, CfgImage& img) {
     if (path != "-") {
         CInFile f(path);
         if (!f.IsOpen() || !f.ReadExact(&first, 1)) {
-            std::fprintf(stderr, "%s: cannot be read\n", path.c_str());
+            ConsolePrintf(stderr, "%s: cannot be read\n", path.c_str());
             return 66;
         }
     }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/ConsoleOut.h"
 #include "app/FileIO.h"
 #include "config/VantrixCfg.h"
 #include "tools/vantrixctl/CfgCommands.h"
@@ -44,18 +45,18 @@ bool ReadAll(const std::string& path, std::string& out) {
 int ReadCfgJson(const std::string& path, CfgImage& img) {
     std::string text;
     if (!ReadAll(path, text)) {
-        std::fprintf(stderr, "%s: cannot be read\n", path.c_str());
+        ConsolePrintf(stderr, "%s: cannot be read\n", path.c_str());
         return kExitNoInput;
     }
     nlohmann::ordered_json j;
     std::string error;
     if (!ParseCfgJson(text, path, j, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        ConsolePrintf(stderr, "%s\n", error.c_str());
         return kExitDataErr;
     }
     SetDefaults(img);
     if (!CfgFromJson(j, img, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        ConsolePrintf(stderr, "%s\n", error.c_str());
         return kExitDataErr;
     }
     return 0;

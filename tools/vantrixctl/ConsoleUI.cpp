@@ -1,17 +1,16 @@
 #include "tools/vantrixctl/ConsoleUI.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 
+#include "app/ConsoleOut.h"
 #include "app/Strings.h"
 #include "app/Vantrix.h"
 #include "comm/ComMsg.h"
 
 int ConsoleUI::MessageBox(const std::string& text, MbButtons buttons, MbIcon, const std::string&) {
     if (buttons == MbButtons::Ok) {
-        m_loop.Send([&] { std::fprintf(stderr, "%s\n", text.c_str()); });
+        m_loop.Send([&] { ConsolePrintf(stderr, "%s\n", text.c_str()); });
         return IDOK;
     }
     return IDNO;
@@ -58,9 +57,7 @@ void ConsoleUI::DeliverComMsg(CComMsg* msg, bool send) {
 }
 
 void ConsoleUI::ShowProgress() {
-    if (!m_tty) return;
-    std::fprintf(stderr, "\r\033[K%s %d/%d", m_caption.c_str(), m_pos, m_max);
-    std::fflush(stderr);
+    StderrWriter().ShowLine(m_caption + ' ' + std::to_string(m_pos) + '/' + std::to_string(m_max));
 }
 
 void ConsoleUI::HandleComMsg(CComMsg* msg) {
@@ -80,19 +77,19 @@ void ConsoleUI::HandleComMsg(CComMsg* msg) {
         ShowProgress();
         break;
     case CM_ERROR:
-        if (m_tty) std::fprintf(stderr, "\n");
-        std::fprintf(stderr, "%s\n",
-                     ComErrorText(int(msg->value1), uint32_t(msg->value2), PortFault(msg->detail),
-                                  m_model ? m_model->m_com.LocalPort() : std::string())
-                         .c_str());
+        if (StderrWriter().Terminal()) ConsoleWrite(stderr, "\n");
+        ConsolePrintf(stderr, "%s\n",
+                      ComErrorText(int(msg->value1), uint32_t(msg->value2), PortFault(msg->detail),
+                                   m_model ? m_model->m_com.LocalPort() : std::string())
+                          .c_str());
         if (m_result == 0) m_result = int(msg->value1);
         break;
     case CM_END:
-        if (m_tty) std::fprintf(stderr, "\r\033[K");
+        StderrWriter().ClearLine();
         m_ended = true;
         break;
     case CM_PIN_REFUSED:
-        std::fprintf(stderr, "%s\n", LoadStr(IDS_PIN_REFUSED));
+        ConsolePrintf(stderr, "%s\n", LoadStr(IDS_PIN_REFUSED));
         msg->value2 = 0;  // no new PIN on the command line
         if (m_result == 0) m_result = 11;
         break;
@@ -102,7 +99,6 @@ void ConsoleUI::HandleComMsg(CComMsg* msg) {
 }
 
 int ConsoleUI::Run(const CComRequest& req) {
-    m_tty = isatty(STDERR_FILENO);
     m_ended = false;
     m_result = 0;
     if (m_model->m_com.PostRequest(req) != 1) return 1;

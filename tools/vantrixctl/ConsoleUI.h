@@ -66,7 +66,6 @@ private:
     std::function<void(int)> m_eventSink;
     bool m_ended = false;
     int m_result = 0;
-    bool m_tty = false;
     std::string m_caption;
     int m_pos = 0, m_max = 100;
 };

@@ -11,6 +11,7 @@
 #include "app/Vantrix.h"
 #include "tools/vantrixctl/ConsoleUI.h"
 #include "tools/vantrixctl/StdOut.h"
+#include "tools/vantrixctl/StopSignals.h"
 
 namespace {
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/ConsoleOut.h"
+
 // True when the descriptor of standard output was closed; it is then taken
 // by one that cannot be written.
 bool TakeClosedStdout();
@@ -21,7 +23,7 @@ void GuardStdout() { g_closedAtStart = TakeClosedStdout(); }
 
 bool PutStdout(std::string_view text) {
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return true;
+    if (StdoutWriter().Write(text) && std::fflush(stdout) == 0) return true;
     if (errno == 0) errno = EIO;
     return false;
 }
@@ -30,7 +32,7 @@ int OutputFailed(const char* what, int err, const char* more) {
     // The descriptor that stands in for a closed output says "Bad file
     // descriptor", which would send the user looking for a bug.
     const char* why = g_closedAtStart ? "standard output is closed" : std::strerror(err);
-    std::fprintf(stderr, "%s: the output cannot be written (%s)%s\n", what, why, more);
+    ConsolePrintf(stderr, "%s: the output cannot be written (%s)%s\n", what, why, more);
     return kExitIoErr;
 }
 

@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "tools/vantrixctl/Monitor.h"
+#include "tools/vantrixctl/StopSignals.h"
 
 namespace {
 
@@ -29,3 +29,6 @@ bool WaitForStopSignal() {
     const timespec second{1, 0};
     return sigtimedwait(&set, nullptr, &second) > 0;
 }
+
+// The process ends only when the monitor has returned.
+void StopSignalsDone() {}

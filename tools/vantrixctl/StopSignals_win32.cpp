@@ -1,25 +1,33 @@
 // The monitor's stop signals on Windows: the console's control events,
 // turned by a handler into an event that the monitor's thread waits for.
-#include <windows.h>
+#include "tools/vantrixctl/StopSignals_win32.h"
 
-#include "tools/vantrixctl/Monitor.h"
+#include "tools/vantrixctl/StopSignals.h"
 
 namespace {
 
-HANDLE g_stop = nullptr;
+HANDLE g_stop = nullptr;  // a stop signal came
+HANDLE g_done = nullptr;  // the monitor has disconnected
+
+}  // namespace
 
 BOOL WINAPI OnConsoleEvent(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
     SetEvent(g_stop);
+    // The process ends when this returns; the monitor is meanwhile still
+    // disconnecting on its own threads.
+    if (type == CTRL_CLOSE_EVENT) WaitForSingleObject(g_done, kCloseWaitMs);
     return TRUE;
 }
 
-}  // namespace
-
 void BlockStopSignals() {
-    if (g_stop) return;
-    g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (g_stop) SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    if (!g_stop) {
+        g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        g_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (g_stop && g_done) SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    }
+    ResetEvent(g_stop);
+    ResetEvent(g_done);
 }
 
 bool WaitForStopSignal() {
@@ -28,4 +36,8 @@ bool WaitForStopSignal() {
         return false;
     }
     return WaitForSingleObject(g_stop, 1000) == WAIT_OBJECT_0;
+}
+
+void StopSignalsDone() {
+    if (g_done) SetEvent(g_done);
 }

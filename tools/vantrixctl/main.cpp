@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/Bytes.h"
+#include "app/ConsoleOut.h"
 #include "app/Profile.h"
 #include "app/ProgDir.h"
 #include "app/TextCodec.h"
@@ -23,8 +24,10 @@
 #include "tools/vantrixctl/CfgCommands.h"
 #include "tools/vantrixctl/CfgJson.h"
 #include "tools/vantrixctl/ConsoleUI.h"
+#include "tools/vantrixctl/HelpText.h"
 #include "tools/vantrixctl/Monitor.h"
 #include "tools/vantrixctl/StdOut.h"
+#include "tools/vantrixctl/StopSignals.h"
 
 namespace {
 
@@ -117,13 +120,13 @@ bool CheckNumbers(const std::string& text) {
         while (i < text.size() && digit(text[i])) ++i;
         const std::string number = text.substr(start, i - start);
         if (number.size() > size_t(SMS_NUMBER_LEN)) {
-            std::fprintf(stderr, "sms-send: the number %s is longer than %d characters\n", number.c_str(),
-                         SMS_NUMBER_LEN);
+            ConsolePrintf(stderr, "sms-send: the number %s is longer than %d characters\n", number.c_str(),
+                          SMS_NUMBER_LEN);
             return false;
         }
         if (++count > SMS_MAX_NUMBERS) {
-            std::fprintf(stderr, "sms-send: the number %s is one too many: an SMS takes at most %d recipients\n",
-                         number.c_str(), SMS_MAX_NUMBERS);
+            ConsolePrintf(stderr, "sms-send: the number %s is one too many: an SMS takes at most %d recipients\n",
+                          number.c_str(), SMS_MAX_NUMBERS);
             return false;
         }
     }
@@ -213,27 +216,27 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         std::string dial;
         const size_t bad = BadDialChar(o.remote);
         if (bad != std::string::npos) {
-            std::fprintf(stderr, "--remote: the character '%c' is not allowed in a telephone number\n", o.remote[bad]);
+            ConsolePrintf(stderr, "--remote: the character '%c' is not allowed in a telephone number\n", o.remote[bad]);
             return kExitUsage;
         }
         if (Ansi(o.remote).size() > size_t(CONNECT_NUMBER_LEN) || !MakeDialString(o.remote, dial)) {
-            std::fprintf(stderr, "--remote: a telephone number of at most %d characters\n", CONNECT_NUMBER_LEN);
+            ConsolePrintf(stderr, "--remote: a telephone number of at most %d characters\n", CONNECT_NUMBER_LEN);
             return kExitUsage;
         }
         if (Ansi(o.pin).size() > size_t(CONNECT_PIN_LEN)) {
-            std::fprintf(stderr, "--pin: at most %d characters\n", CONNECT_PIN_LEN);
+            ConsolePrintf(stderr, "--pin: at most %d characters\n", CONNECT_PIN_LEN);
             return kExitUsage;
         }
     }
     uint8_t mask = 0, levels = 0;
     SysTime when = GetLocalTime();
     if (cmd == "set-outputs" && (!ParseByte(o.mask, mask) || !ParseByte(o.levels, levels))) {
-        std::fprintf(stderr, "set-outputs: MASK and LEVELS are numbers from 0 to 255\n");
+        ConsolePrintf(stderr, "set-outputs: MASK and LEVELS are numbers from 0 to 255\n");
         return kExitUsage;
     }
     if (cmd == "set-time" && !o.time.empty() && !ParseTime(o.time, when)) {
-        std::fprintf(stderr,
-                     "set-time: the time is an existing date and time YYYY-MM-DDTHH:MM:SS, years 2000 to 2255\n");
+        ConsolePrintf(stderr,
+                      "set-time: the time is an existing date and time YYYY-MM-DDTHH:MM:SS, years 2000 to 2255\n");
         return kExitUsage;
     }
     GprsApRec gprs;
@@ -241,11 +244,11 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     if (cmd == "gprs-write") {
         std::string apn = Ansi(o.apn);
         if (apn.size() > sizeof gprs.apn - 1) {
-            std::fprintf(stderr, "gprs-write: the APN has at most 31 characters\n");
+            ConsolePrintf(stderr, "gprs-write: the APN has at most 31 characters\n");
             return kExitUsage;
         }
         if (BadApnChar(o.apn) != std::string::npos) {
-            std::fprintf(stderr, "gprs-write: the APN may hold only printable ASCII characters other than '\"'\n");
+            ConsolePrintf(stderr, "gprs-write: the APN may hold only printable ASCII characters other than '\"'\n");
             return kExitUsage;
         }
         bytes::SetField(gprs.apn, apn);
@@ -261,7 +264,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
                 ++n;
             }
             if (n != 5) {
-                std::fprintf(stderr, "gprs-write: --qos takes five numbers P,D,R,PK,M\n");
+                ConsolePrintf(stderr, "gprs-write: --qos takes five numbers P,D,R,PK,M\n");
                 return kExitUsage;
             }
             gprs.defaultQos = 0;
@@ -273,7 +276,7 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         sms.ParseNumbers(Ansi(o.number));
         std::string text = Ansi(o.text);
         if (sms.GetNumberCount() == 0 || text.empty() || text.size() > size_t(SMS_TEXT_MAX)) {
-            std::fprintf(stderr, "sms-send: give a recipient number and a text of 1 to 640 characters\n");
+            ConsolePrintf(stderr, "sms-send: give a recipient number and a text of 1 to 640 characters\n");
             return kExitUsage;
         }
         sms.SetText(text);
@@ -314,9 +317,12 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
         if (o.diffB == "device") diffB = *m.m_cfg.GetData();
         return CfgDiff(diffA, diffB, o.diffJson, o.diffBytes);
     }
-    if (cmd == "monitor")
-        return Monitor(
+    if (cmd == "monitor") {
+        const int r = Monitor(
             dev.UI(), m, [&] { return StatusJson(m); }, SmsJson);
+        StopSignalsDone();
+        return r;
+    }
     if (cmd == "write-config") return dev.Run({REQ_WRITE_CFG, reinterpret_cast<intptr_t>(&m.m_cfg), 0});
     if (cmd == "set-outputs") return dev.Run({REQ_SET_OUTPUTS, mask, levels});
     if (cmd == "set-time") return dev.Run(SetTimeRequest(when));
@@ -354,7 +360,7 @@ int Modems(const Options& o) {
     CTAPIMng mng(GetProgramDir());
     for (const auto& dir : o.modemDirs) mng.AddModemDir(dir);
     if (int r = mng.Init()) {
-        std::fprintf(stderr, "modems: the modem list cannot be built (%08X)\n", unsigned(r));
+        ConsolePrintf(stderr, "modems: the modem list cannot be built (%08X)\n", unsigned(r));
         return kExitSoftware;
     }
     for (int i = 0; i < mng.ModemCount(); ++i) {
@@ -394,25 +400,21 @@ int Ports() {
 int Paths() {
     const std::string dir = GetProgramDir();
     const std::string exeDir = GetExecutableDir();
-    json j = {{"program_dir", dir},
+    json j = {{"program_dir", ShownPath(dir)},
               {"rule", dir == exeDir ? "portable" : "user"},
-              {"executable_dir", exeDir},
-              {"profile", DataPath(dir, "Profile.dat")},
-              {"connections", DataPath(dir, "Connection.dat")},
-              {"sms", DataPath(dir, "SMS.dat")},
-              {"modems", DataPath(dir, "Modems")},
-              {"log", dir + "/sercom.log"}};
+              {"executable_dir", ShownPath(exeDir)},
+              {"profile", ShownPath(DataPath(dir, "Profile.dat"))},
+              {"connections", ShownPath(DataPath(dir, "Connection.dat"))},
+              {"sms", ShownPath(DataPath(dir, "SMS.dat"))},
+              {"modems", ShownPath(DataPath(dir, "Modems"))},
+              {"log", ShownPath(dir + "/sercom.log")}};
     return PrintStdout("paths", j.dump(2) + '\n');
 }
 
 std::string FilesFooter() {
     const std::string dir = GetProgramDir();
     // A heading of its own line, so that the manual page takes it as its FILES.
-    return "Files:\n  The program directory holds Data/Modems (modem links) and sercom.log (--log). It is the "
-           "program's own directory when a directory Data stands beside the program (a copied program folder), "
-           "else the user's data directory $XDG_DATA_HOME/" +
-           std::string(kDataFolder) + " (~/.local/share/" + kDataFolder +
-           " without XDG_DATA_HOME), made with mode 0700 on the first write. This copy uses " + dir + " (" +
+    return "Files:\n  " + kHelpTexts.files + " This copy uses " + ShownPath(dir) + " (" +
            (dir == GetExecutableDir() ? "Data beside the program" : "no Data beside the program") +
            "); 'vantrixctl paths' prints every path.";
 }
@@ -467,7 +469,7 @@ int Run(int argc, char** argv) {
     Options o;
     // The metavariables the descriptions speak of, and no "Needs:" of CLI11's:
     // the descriptions say which options go together.
-    app.add_option("--port", o.port, "serial port: COM1, ttyUSB0 or a path (default COM1)")->option_text("NAME");
+    app.add_option("--port", o.port, kHelpTexts.port)->option_text("NAME");
     app.add_flag("--log", o.log, "capture the traffic to sercom.log in the program directory");
     auto* remote = app.add_option("--remote", o.remote,
                                   "reach the device by a modem call to NUMBER instead of the port; needs --pin")
@@ -477,19 +479,13 @@ int Run(int argc, char** argv) {
     pin->needs(remote);
     app.add_option("--modem", o.modem, "modem INDEX of the 'modems' list for --remote (default 0)")
         ->option_text("INDEX");
-    app.add_option("--modem-dir", o.modemDirs,
-                   "DIR with further modem links (link name = modem name, target = its tty), besides "
-                   "/dev/serial/by-id and Data/Modems of the program directory; repeatable")
-        ->option_text("DIR");
+    app.add_option("--modem-dir", o.modemDirs, kHelpTexts.modemDir)->option_text("DIR");
 
     auto* modems = app.add_subcommand("modems", "list the modems for remote access, one JSON object per line");
     modems->add_flag("--info", o.modemInfo, "also ask each modem for its identification (ATI)");
 
     auto* paths = app.add_subcommand("paths", "print the program directory and the paths of its files as JSON");
-    auto* ports = app.add_subcommand(
-        "ports",
-        "list the serial ports present as JSON: name for --port, path, description, maker, serial number, "
-        "/dev/serial/by-id link and whether you may open it");
+    auto* ports = app.add_subcommand("ports", kHelpTexts.ports);
 
     auto* cfgNew = app.add_subcommand("cfg-new", "write a new default configuration file");
     cfgNew->add_option("FILE", o.file, "configuration file to write")->required();
@@ -521,7 +517,7 @@ int Run(int argc, char** argv) {
     auto* smsSend = app.add_subcommand("sms-send", "send an SMS");
     smsSend->add_option("NUMBER", o.number, "recipients, up to four numbers")->required();
     smsSend->add_option("TEXT", o.text)->required();
-    app.add_subcommand("monitor", "stay online, print the state and every change as JSON lines until SIGINT");
+    app.add_subcommand("monitor", kHelpTexts.monitor);
     app.add_subcommand("gprs-read", "read the GPRS access point");
     auto* gprsWrite = app.add_subcommand("gprs-write", "write the GPRS access point");
     gprsWrite->add_option("APN", o.apn)->required();
@@ -534,12 +530,12 @@ int Run(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         const std::string unknown = app.get_subcommands().empty() ? UnknownSubcommand(app, argc, argv) : "";
         if (!unknown.empty()) {
-            std::fprintf(stderr, "vantrixctl: unknown subcommand '%s' (--help lists them)\n", unknown.c_str());
+            ConsolePrintf(stderr, "vantrixctl: unknown subcommand '%s' (--help lists them)\n", unknown.c_str());
             return kExitUsage;
         }
         std::ostringstream out, err;
         const int rc = app.exit(e, out, err);
-        std::fputs(err.str().c_str(), stderr);
+        ConsoleWrite(stderr, err.str());
         if (!PutStdout(out.str())) return OutputFailed("vantrixctl", errno);
         return rc == 0 ? 0 : kExitUsage;
     }
