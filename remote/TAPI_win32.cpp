@@ -196,7 +196,8 @@ bool CModemPort::Write(std::string_view s) {
         const ULONGLONG now = GetTickCount64();
         if (now >= deadline) return false;
         DWORD got = 0;
-        if (!Transfer(h, false, const_cast<char*>(s.data() + done), DWORD(s.size() - done), DWORD(deadline - now), got) ||
+        if (!Transfer(h, false, const_cast<char*>(s.data() + done), DWORD(s.size() - done), DWORD(deadline - now),
+                      got) ||
             got == 0)
             return false;
         done += got;
