@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/WinPath_win32.h"
+#include "comm/RawLine_win32.h"
 #include "comm/SerCom.h"
 
 namespace {
@@ -18,8 +19,6 @@ constexpr uint32_t kBauds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 5
 
 // A driver queue that holds the longest frame several times over.
 constexpr DWORD kQueueSize = 4096;
-// XonLim and XoffLim of the settings record (XON/XOFF itself stays off).
-constexpr WORD kXonXoffLimit = 10;
 
 HANDLE PortHandle(int fd) { return fd >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(fd)) : INVALID_HANDLE_VALUE; }
 
@@ -94,26 +93,7 @@ int CSerCom::Open(const std::string& name, uint32_t baud) {
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(h, &dcb)) return SER_OPEN;
-    dcb.BaudRate = speed;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    dcb.fParity = FALSE;
-    dcb.fOutxCtsFlow = TRUE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fTXContinueOnXoff = FALSE;
-    dcb.XonLim = kXonXoffLimit;
-    dcb.XoffLim = kXonXoffLimit;
-    dcb.XonChar = dcb.XoffChar = dcb.ErrorChar = dcb.EofChar = dcb.EvtChar = 0;
-    dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fAbortOnError = FALSE;
+    SetRawLine(dcb, speed, true, DTR_CONTROL_DISABLE);
     if (!SetCommState(h, &dcb)) return SER_OPEN;
     // No driver time-outs: every limit is the wait in Transfer().
     COMMTIMEOUTS to = {};

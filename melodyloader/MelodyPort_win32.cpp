@@ -8,6 +8,7 @@
 #include "app/WinPath_win32.h"
 #include "comm/Frame.h"
 #include "comm/PortName.h"
+#include "comm/RawLine_win32.h"
 #include "melodyloader/MelodyPort.h"
 
 namespace melody {
@@ -62,20 +63,7 @@ bool CMelodyPort::Open(const std::string& name) {
     COMMTIMEOUTS to = {};  // no driver time-outs: the waits below are the limits
     bool ok = GetCommState(h, &dcb);
     if (ok) {
-        dcb.BaudRate = CBR_57600;
-        dcb.ByteSize = 8;
-        dcb.Parity = NOPARITY;
-        dcb.StopBits = ONESTOPBIT;
-        dcb.fBinary = TRUE;
-        dcb.fParity = FALSE;
-        dcb.fOutxCtsFlow = FALSE;
-        dcb.fOutxDsrFlow = FALSE;
-        dcb.fDsrSensitivity = FALSE;
-        dcb.fDtrControl = DTR_CONTROL_DISABLE;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
-        dcb.fOutX = dcb.fInX = FALSE;
-        dcb.fNull = FALSE;
-        dcb.fAbortOnError = FALSE;
+        SetRawLine(dcb, CBR_57600, false, DTR_CONTROL_DISABLE);
         ok = SetCommState(h, &dcb) && SetCommTimeouts(h, &to);
     }
     if (!ok) {

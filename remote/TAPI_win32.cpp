@@ -11,6 +11,7 @@
 
 #include "app/WinPath_win32.h"
 #include "comm/PortName.h"
+#include "comm/RawLine_win32.h"
 #include "remote/ModemPort.h"
 #include "remote/TAPI.h"
 
@@ -151,22 +152,7 @@ int CModemPort::Open(const std::string& port) {
         CloseHandle(h);
         return LINEERR_NODEVICE;
     }
-    dcb.BaudRate = kDteSpeed;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    dcb.fParity = FALSE;
-    dcb.fOutxCtsFlow = TRUE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fAbortOnError = FALSE;
+    SetRawLine(dcb, kDteSpeed, true, DTR_CONTROL_ENABLE);
     if (!SetCommState(h, &dcb) || !SetReadTimeouts(h, true)) {
         CloseHandle(h);
         return LINEERR_RESOURCEUNAVAIL;
