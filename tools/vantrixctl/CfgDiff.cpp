@@ -30,7 +30,7 @@ int ReadCfgSource(const std::string& path, CfgImage& img) {
     return 0;
 }
 
-int CfgDiff(const CfgImage& a, const CfgImage& b, bool asJson, bool allBytes) {
+std::vector<CfgChange> CfgChanges(const CfgImage& a, const CfgImage& b, bool allBytes) {
     auto la = CfgLeaves(CfgToJson(a));
     auto lb = CfgLeaves(CfgToJson(b));
     // What follows a text's terminator never reaches the device's logic, and
@@ -40,15 +40,23 @@ int CfgDiff(const CfgImage& a, const CfgImage& b, bool asJson, bool allBytes) {
         const std::string& text = v.get_ref<const std::string&>();
         v = text.substr(0, text.find('\0'));
     };
-    nlohmann::ordered_json out = nlohmann::ordered_json::array();
-    std::string lines;
+    std::vector<CfgChange> changes;
     for (size_t i = 0; i < la.size() && i < lb.size(); ++i) {
         significant(la[i].second);
         significant(lb[i].second);
         // Compared as text: -0.0 and 0.0 are different bytes.
         if (la[i].second.dump() == lb[i].second.dump()) continue;
-        out.push_back({{"key", la[i].first}, {"a", la[i].second}, {"b", lb[i].second}});
-        lines += la[i].first + ": " + Printable(la[i].second.dump()) + " -> " + Printable(lb[i].second.dump()) + '\n';
+        changes.push_back({la[i].first, std::move(la[i].second), std::move(lb[i].second)});
+    }
+    return changes;
+}
+
+int CfgDiff(const CfgImage& a, const CfgImage& b, bool asJson, bool allBytes) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    std::string lines;
+    for (const CfgChange& c : CfgChanges(a, b, allBytes)) {
+        out.push_back({{"key", c.key}, {"a", c.a}, {"b", c.b}});
+        lines += c.key + ": " + Printable(c.a.dump()) + " -> " + Printable(c.b.dump()) + '\n';
     }
     if (int r = PrintStdout("cfg-diff", asJson ? Printable(out.dump()) + '\n' : lines)) return r;
     return out.empty() ? 0 : 1;

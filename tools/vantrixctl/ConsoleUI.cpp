@@ -10,7 +10,7 @@
 
 int ConsoleUI::MessageBox(const std::string& text, MbButtons buttons, MbIcon, const std::string&) {
     if (buttons == MbButtons::Ok) {
-        m_loop.Send([&] { ConsolePrintf(stderr, "%s\n", text.c_str()); });
+        m_loop.Send([&] { Say(text); });
         return IDOK;
     }
     return IDNO;
@@ -56,7 +56,15 @@ void ConsoleUI::DeliverComMsg(CComMsg* msg, bool send) {
         m_loop.Post([=, this] { HandleComMsg(msg); });
 }
 
+void ConsoleUI::Say(const std::string& text) {
+    if (m_quiet)
+        m_message = text;
+    else
+        ConsolePrintf(stderr, "%s\n", text.c_str());
+}
+
 void ConsoleUI::ShowProgress() {
+    if (m_quiet) return;
     StderrWriter().ShowLine(m_caption + ' ' + std::to_string(m_pos) + '/' + std::to_string(m_max));
 }
 
@@ -66,6 +74,7 @@ void ConsoleUI::HandleComMsg(CComMsg* msg) {
         m_caption = LoadStr(int(msg->value1));
         m_pos = 0;
         m_max = msg->value2;
+        if (m_phaseSink) m_phaseSink(m_caption);
         ShowProgress();
         break;
     case CM_STEP:
@@ -77,19 +86,17 @@ void ConsoleUI::HandleComMsg(CComMsg* msg) {
         ShowProgress();
         break;
     case CM_ERROR:
-        if (StderrWriter().Terminal()) ConsoleWrite(stderr, "\n");
-        ConsolePrintf(stderr, "%s\n",
-                      ComErrorText(int(msg->value1), uint32_t(msg->value2), PortFault(msg->detail),
-                                   m_model ? m_model->m_com.LocalPort() : std::string())
-                          .c_str());
+        if (!m_quiet && StderrWriter().Terminal()) ConsoleWrite(stderr, "\n");
+        Say(ComErrorText(int(msg->value1), uint32_t(msg->value2), PortFault(msg->detail),
+                         m_model ? m_model->m_com.LocalPort() : std::string()));
         if (m_result == 0) m_result = int(msg->value1);
         break;
     case CM_END:
-        StderrWriter().ClearLine();
+        if (!m_quiet) StderrWriter().ClearLine();
         m_ended = true;
         break;
     case CM_PIN_REFUSED:
-        ConsolePrintf(stderr, "%s\n", LoadStr(IDS_PIN_REFUSED));
+        Say(LoadStr(IDS_PIN_REFUSED));
         msg->value2 = 0;  // no new PIN on the command line
         if (m_result == 0) m_result = 11;
         break;

@@ -47,6 +47,13 @@ public:
     void SetSmsSink(std::function<bool(const CSMS&)> sink) { m_smsSink = std::move(sink); }
     // The other application events (state changes, offline) go here too.
     void SetEventSink(std::function<void(int code)> sink) { m_eventSink = std::move(sink); }
+    // Nothing on the console: the messages are kept (Message(), the latest)
+    // and each sequence's caption goes to `phases` (the backup shows its own).
+    void SetQuiet(std::function<void(const std::string&)> phases) {
+        m_quiet = true;
+        m_phaseSink = std::move(phases);
+    }
+    const std::string& Message() const { return m_message; }
     // The message loop for the callers' own work between requests.
     void Post(std::function<void()> fn) { m_loop.Post(std::move(fn)); }
     void RunUntil(const std::function<bool()>& done) { m_loop.RunUntil(done); }
@@ -58,12 +65,16 @@ public:
 
 private:
     void HandleComMsg(CComMsg* msg);
+    void Say(const std::string& text);
     void ShowProgress();
 
     CMsgLoop m_loop;
     CVantrix* m_model = nullptr;
     std::function<bool(const CSMS&)> m_smsSink;
     std::function<void(int)> m_eventSink;
+    bool m_quiet = false;
+    std::function<void(const std::string&)> m_phaseSink;
+    std::string m_message;
     bool m_ended = false;
     int m_result = 0;
     std::string m_caption;

@@ -21,9 +21,11 @@
 #include "comm/PortName.h"
 #include "remote/ConnectDsc.h"
 #include "remote/TAPI.h"
+#include "tools/vantrixctl/Backup.h"
 #include "tools/vantrixctl/CfgCommands.h"
 #include "tools/vantrixctl/CfgJson.h"
 #include "tools/vantrixctl/ConsoleUI.h"
+#include "tools/vantrixctl/Device.h"
 #include "tools/vantrixctl/HelpText.h"
 #include "tools/vantrixctl/Monitor.h"
 #include "tools/vantrixctl/StdOut.h"
@@ -33,29 +35,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-// Exit statuses (sysexits.h); a failed request exits with its result code.
-constexpr int kExitUsage = 64;
-constexpr int kExitNoInput = 66;
-constexpr int kExitSoftware = 70;
-constexpr int kExitCantCreate = 73;
-
-struct Options {
-    std::string port = "COM1";
-    bool log = false;
-    std::string file;
-    std::string mask, levels, time;
-    std::string number, text;
-    std::string apn, qos;
-    bool dcomp = false, hcomp = false;
-    // Remote access: the device's number, the PIN, the modem, extra modem links.
-    std::string remote, pin;
-    int modem = 0;
-    std::vector<std::string> modemDirs;
-    bool modemInfo = false;
-    // cfg-load's output; cfg-diff's two sides.
-    std::string out, diffA, diffB;
-    bool diffJson = false, diffBytes = false;
-};
 
 std::string Fmt(const char* fmt, unsigned a, unsigned b) {
     char buf[32];
@@ -65,12 +44,6 @@ std::string Fmt(const char* fmt, unsigned a, unsigned b) {
 
 std::string Ansi(const std::string& utf8) { return cp1250::FromUtf8(utf8); }
 template <size_t N> std::string Utf8(const char (&field)[N]) { return cp1250::ToUtf8(bytes::FieldStr(field)); }
-
-std::string IsoTime(unsigned y, unsigned mo, unsigned d, unsigned h, unsigned mi, unsigned s) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:%02u", y, mo, d, h, mi, s);
-    return buf;
-}
 
 // A byte given in C notation (0x12 or 18).
 bool ParseByte(const std::string& text, uint8_t& out) {
@@ -178,40 +151,13 @@ json GprsJson(const GprsApRec& g) {
             {"qos", {g.precedence, g.delay, g.reliability, g.peak, g.mean}}};
 }
 
-// The device commands: one engine, as the desktop program runs it.
-class Device {
-public:
-    explicit Device(const Options& o) : m_profile(), m_model(m_ui, m_profile, GetProgramDir()) {
-        // Taken as it is: the profile's field would cut a long path.
-        m_model.m_com.SetPortOverride(o.port);
-        m_profile.com.logTraffic = o.log ? 1 : 0;
-        m_ui.SetModel(&m_model);
-        for (const auto& dir : o.modemDirs) m_model.m_com.Tapi().AddModemDir(dir);
-        if (!o.remote.empty()) {
-            // One connection entry, in memory only.
-            m_profile.com.accessMode = 2;
-            m_profile.com.modemIndex = o.modem;
-            CConnectDsc dsc;
-            dsc.SetNumber(Ansi(o.remote));
-            dsc.SetPin(Ansi(o.pin));
-            CConnectDscMng& conns = m_model.m_com.Connections();
-            conns.selectedIndex = conns.Add(dsc);
-        }
-    }
-
-    int Start() { return m_model.Init(false) == 1 ? 0 : kExitSoftware; }
-    int Run(const CComRequest& req) { return m_ui.Run(req); }
-    CVantrix& Model() { return m_model; }
-    ConsoleUI& UI() { return m_ui; }
-
-private:
-    ConsoleUI m_ui;
-    CProfile m_profile;
-    CVantrix m_model;
-};
 
 int DeviceCommand(const std::string& cmd, const Options& o) {
     // Arguments first: nothing goes to the device when they are wrong.
+    if (o.modems.size() > 1) {
+        ConsolePrintf(stderr, "--modem: given once, except for backup\n");
+        return kExitUsage;
+    }
     if (!o.remote.empty()) {
         std::string dial;
         const size_t bad = BadDialChar(o.remote);
@@ -290,7 +236,10 @@ int DeviceCommand(const std::string& cmd, const Options& o) {
     // Before the engine's threads start, so that they inherit the mask.
     if (cmd == "monitor") BlockStopSignals();
 
-    Device dev(o);
+    CConnectDsc entry;
+    entry.SetNumber(Ansi(o.remote));
+    entry.SetPin(Ansi(o.pin));
+    Device dev(o, o.remote.empty() ? nullptr : &entry, o.modems.empty() ? 0 : o.modems.front());
     CVantrix& m = dev.Model();
     if (cmd == "write-config" && !m.m_cfg.LoadFile(o.file)) return kExitNoInput;
     if (int r = dev.Start()) return r;
@@ -477,7 +426,9 @@ int Run(int argc, char** argv) {
     auto* pin = app.add_option("--pin", o.pin, "PIN to log in with after --remote")->option_text("PIN");
     remote->needs(pin);
     pin->needs(remote);
-    app.add_option("--modem", o.modem, "modem INDEX of the 'modems' list for --remote (default 0)")
+    app.add_option("--modem", o.modems,
+                   "modem INDEX of the 'modems' list for --remote (default 0); backup takes several")
+        ->allow_extra_args(false)
         ->option_text("INDEX");
     app.add_option("--modem-dir", o.modemDirs, kHelpTexts.modemDir)->option_text("DIR");
 
@@ -502,6 +453,17 @@ int Run(int argc, char** argv) {
     cfgDiff->add_flag("--bytes", o.diffBytes,
                       "also the bytes after a text's terminator (by default texts end at their first zero byte)");
 
+    auto* backup = app.add_subcommand(
+        "backup",
+        "call every device of the connection list (with --port: the device there), read its configuration and keep "
+        "it in DIR as <serial>.cfg and <serial>.json; a line per device in DIR/backup.jsonl and on stdout names the "
+        "fields changed since its previous backup; exit 75 when some device could not be read");
+    backup->add_option("DIR", o.file, "directory of the backups, made when missing")->required();
+    backup->add_option("--connections", o.connections, "connection list to call (default Data/Connection.dat)")
+        ->option_text("FILE");
+    backup->add_option("--number", o.numbers, "only the entry with this NUMBER; repeatable")
+        ->allow_extra_args(false)
+        ->option_text("NUMBER");
     app.add_subcommand("identify", "connect, identify the device, disconnect");
     app.add_subcommand("status", "read the device state");
     app.add_subcommand("read-config", "read the configuration into a file")->add_option("FILE", o.file)->required();
@@ -546,6 +508,13 @@ int Run(int argc, char** argv) {
     if (*cfgNew) return CfgNew(o.file);
     if (*cfgDump) return CfgDump(o.file);
     if (*cfgLoad) return CfgLoad(o.file, o.out);
+    if (*backup) {
+        if (!o.remote.empty()) {
+            ConsolePrintf(stderr, "backup: the numbers and PINs come from the connection list, not --remote\n");
+            return kExitUsage;
+        }
+        return Backup(o.file, o, app.get_option("--port")->count() > 0);
+    }
     if (*cfgDiff && o.diffA != "device" && o.diffB != "device") {
         CfgImage a, b;
         if (ReadCfgSource(o.diffA, a) != 0 || ReadCfgSource(o.diffB, b) != 0) return kDiffTrouble;
