@@ -294,7 +294,7 @@ void CSimDevice::HandleFrame(const uint8_t* p, size_t n, ISimLine& out) {
 #endif
         return;
     }
-    if (m_opt.silent.count(cmd)) return;
+    if (m_opt.silent.count(cmd) || m_model.silent) return;
     auto refused = m_opt.refuse.find(cmd);
     std::vector<uint8_t> reply;
     if (refused != m_opt.refuse.end()) {
@@ -417,16 +417,18 @@ std::vector<uint8_t> CSimDevice::Answer(const uint8_t* p, size_t n) {
     case CMD_PIN: {
         std::string pin(reinterpret_cast<const char*>(data),
                         bytes::FieldLen(reinterpret_cast<const char*>(data), std::min(dataLen, kPinField)));
-        bool blocked = m_opt.pinTries > 0 && m.pinWrong >= m_opt.pinTries;
+        // A device's own PIN and tries, from its state, come before the options'.
+        const int tries = m.pinTries.value_or(m_opt.pinTries);
+        const bool blocked = tries > 0 && m.pinWrong >= tries;
         if (blocked) return Reply(cmd, 6);
-        if (dataLen > 0 && pin == cp1250::FromUtf8(m_opt.pin)) {
+        if (dataLen > 0 && pin == m.pin.value_or(cp1250::FromUtf8(m_opt.pin))) {
             m.pinWrong = 0;
             m_pinAccepted = true;
             return Reply(cmd, 0);
         }
         ++m.pinWrong;
         m_pinAccepted = false;
-        return Reply(cmd, m_opt.pinTries > 0 && m.pinWrong >= m_opt.pinTries ? 6 : 3);
+        return Reply(cmd, tries > 0 && m.pinWrong >= tries ? 6 : 3);
     }
     case CMD_END_SESSION: m_pinAccepted = false; return Reply(cmd, 0);
     case CMD_LABEL: {
@@ -566,6 +568,7 @@ void CSimDevice::HandleAt(ISimLine& out) {
     std::string line = m_atLine;
     m_atLine.clear();
     m_stats.atCommands.push_back(line);
+    if (m_model.silent) return;
     std::string text = m_opt.echoAt ? line + "\r" : std::string();
     if (m_haveNextAt) {
         text += m_nextAtAnswer;
@@ -662,6 +665,11 @@ json CSimDevice::State() const {
         {"qos", {m.qos[0], m.qos[1], m.qos[2], m.qos[3], m.qos[4]}},
     };
     j["pinWrong"] = m.pinWrong;
+    // Written only when set, so that a state saved once does not fix the
+    // options' PIN for the runs after it.
+    if (m.pin) j["pin"] = cp1250::ToUtf8(*m.pin);
+    if (m.pinTries) j["pinTries"] = *m.pinTries;
+    if (m.silent) j["silent"] = true;
 #ifdef VANTRIX_SIM_MELODY
     j["melody"] = m_melody.State();
 #endif
@@ -753,6 +761,18 @@ void CSimDevice::ApplyState(const json& j, Model& m) {
         }
     }
     Take(j, "pinWrong", m.pinWrong);
+    if (j.contains("pin")) {
+        const std::string pin = cp1250::FromUtf8(j.at("pin").get<std::string>());
+        if (pin.empty() || pin.size() > kPinField || pin.find('\0') != std::string::npos)
+            throw std::invalid_argument("pin must be 1.." + std::to_string(kPinField) + " characters");
+        m.pin = pin;
+    }
+    if (j.contains("pinTries")) {
+        const int tries = j.at("pinTries").get<int>();
+        if (tries < 0) throw std::invalid_argument("pinTries must be 0 or more");
+        m.pinTries = tries;
+    }
+    Take(j, "silent", m.silent);
 }
 
 bool CSimDevice::SetState(const json& j, std::string* error) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -190,6 +191,10 @@ private:
         uint8_t dataComp = 0, headComp = 0;
         uint8_t qos[5] = {};
         int pinWrong = 0;
+        // Set by the state only: else the options' PIN and tries hold.
+        std::optional<std::string> pin;  // Windows-1250
+        std::optional<int> pinTries;
+        bool silent = false;  // nothing is answered, neither frames nor AT lines
     };
     enum class Mode { Idle, Frame, At };
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/vantrix-sim/SimDevice.h"
+#include "tools/vantrix-sim/SimExchange.h"
 
 namespace {
 
@@ -24,10 +25,22 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
+bool IsConnect(const std::string& result) { return Upper(result).rfind("CONNECT", 0) == 0; }
+
+// The rate of "CONNECT 2400" (or "CONNECT 2400/REL"); 0 when it gives none.
+uint32_t ConnectRate(const std::string& result) {
+    if (!IsConnect(result)) return 0;
+    size_t i = result.find_first_not_of(' ', 7);
+    uint32_t rate = 0;
+    for (; i < result.size() && result[i] >= '0' && result[i] <= '9' && rate < 10'000'000; ++i)
+        rate = rate * 10 + uint32_t(result[i] - '0');
+    return rate;
+}
+
 }  // namespace
 
-CSimModem::CSimModem(CSimDevice& device, SimModemOptions o)
-    : m_device(device), m_opt(std::move(o)), m_verbose(!m_opt.numeric) {}
+CSimModem::CSimModem(CSimDevice& device, SimModemOptions o, CSimExchange* exchange)
+    : m_device(device), m_exchange(exchange), m_opt(std::move(o)), m_verbose(!m_opt.numeric) {}
 
 SimModemStats CSimModem::Stats() const {
     std::lock_guard lock(m_mutex);
@@ -153,12 +166,32 @@ void CSimModem::Command(const std::string& raw, ISimLine& out) {
     Result("ERROR", out);
 }
 
-void CSimModem::Connect(ISimLine& out) {
+void CSimModem::RingEnded(ISimLine& out) {
+    m_stats.ringing = false;
+    m_mode = Mode::Command;
+    std::string result = m_opt.callResult;
+    CSimDevice* device = &m_device;
+    if (IsConnect(result) && m_exchange) {
+        switch (m_exchange->Call(m_stats.dialled.back(), device)) {
+        case CSimExchange::Dial::Connected: break;
+        case CSimExchange::Dial::Busy: result = "BUSY"; break;
+        case CSimExchange::Dial::Unknown: result = "NO CARRIER"; break;
+        }
+    }
+    m_stats.results.push_back(result);
+    if (IsConnect(result))
+        Connect(*device, out);
+    else
+        Result(result, out);
+}
+
+void CSimModem::Connect(CSimDevice& device, ISimLine& out) {
     m_mode = Mode::Data;
     ++m_stats.connected;
     m_stats.inCall = true;
     m_pluses = 0;
-    m_device.SetCallActive(true);
+    m_peer = &device;
+    m_peer->SetCallActive(true);
     Result(m_opt.callResult, out);
     m_lastDataMs = SteadyMs();
 }
@@ -168,13 +201,15 @@ void CSimModem::EndCall() {
     m_stats.inCall = false;
     ++m_stats.hangups;
     m_pluses = 0;
-    m_device.SetCallActive(false);
+    m_peer->SetCallActive(false);
+    if (m_exchange) m_exchange->HangUp(*m_peer);
+    m_peer = nullptr;
 }
 
 void CSimModem::FlushPluses(ISimLine& out) {
     if (m_pluses == 0) return;
     const uint8_t plus[3] = {'+', '+', '+'};
-    m_device.Receive(plus, size_t(m_pluses), 0, out);
+    m_peer->Receive(plus, size_t(m_pluses), 0, out);
     m_pluses = 0;
 }
 
@@ -192,38 +227,37 @@ void CSimModem::DataBytes(const uint8_t* p, size_t n, ISimLine& out) {
             continue;
         }
         if (m_pluses > 0) {
-            if (!pass.empty()) m_device.Receive(pass.data(), pass.size(), 0, out);
+            if (!pass.empty()) m_peer->Receive(pass.data(), pass.size(), 0, out);
             pass.clear();
             FlushPluses(out);
         }
         pass.push_back(b);
     }
-    if (!pass.empty()) m_device.Receive(pass.data(), pass.size(), 0, out);
+    if (!pass.empty()) m_peer->Receive(pass.data(), pass.size(), 0, out);
     m_lastDataMs = now;
 }
 
 int64_t CSimModem::NextDueMs() const {
     std::lock_guard lock(m_mutex);
-    return m_mode == Mode::Data || m_mode == Mode::OnlineCommand ? m_device.NextDueMs() : -1;
+    return m_peer ? m_peer->NextDueMs() : -1;
+}
+
+uint32_t CSimModem::PaceBaud() const {
+    std::lock_guard lock(m_mutex);
+    return m_peer ? ConnectRate(m_opt.callResult) : 0;
 }
 
 void CSimModem::Idle(ISimLine& out) {
     std::lock_guard lock(m_mutex);
     const int64_t now = SteadyMs();
     // The device's late replies go through the call like its others.
-    if (m_mode == Mode::Data || m_mode == Mode::OnlineCommand) m_device.Idle(out);
+    if (m_peer) m_peer->Idle(out);
     if (!m_late.empty() && now >= m_lateDue) {
         out.Send(reinterpret_cast<const uint8_t*>(m_late.data()), m_late.size());
         m_late.clear();
     }
     if (m_mode == Mode::Ringing && now >= m_ringEnd) {
-        m_stats.ringing = false;
-        if (Upper(m_opt.callResult).rfind("CONNECT", 0) == 0) {
-            Connect(out);
-        } else {
-            m_mode = Mode::Command;
-            Result(m_opt.callResult, out);
-        }
+        RingEnded(out);
     } else if (m_mode == Mode::Data && m_pluses > 0 && now - m_lastDataMs >= int64_t(m_opt.guardMs)) {
         if (m_pluses == 3) {
             // Silence after "+++": back to commands, the call stays up.
@@ -238,16 +272,17 @@ void CSimModem::Idle(ISimLine& out) {
 }
 
 void CSimModem::LineClosed(ISimLine& out) {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_mode == Mode::Ringing) {
-            ++m_stats.aborted;
-            m_stats.ringing = false;
-        }
-        // The PC dropping its side is a hang-up.
-        EndCall();
-        m_mode = Mode::Command;
-        m_line.clear();
+    std::lock_guard lock(m_mutex);
+    if (m_mode == Mode::Ringing) {
+        ++m_stats.aborted;
+        m_stats.ringing = false;
     }
-    m_device.LineClosed(out);
+    // A device on the network may be in another modem's call: it hears of
+    // the close only in this one's.
+    CSimDevice* device = m_exchange ? m_peer : &m_device;
+    if (device) device->LineClosed(out);
+    // The PC dropping its side is a hang-up.
+    EndCall();
+    m_mode = Mode::Command;
+    m_line.clear();
 }

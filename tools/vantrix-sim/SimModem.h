@@ -13,6 +13,7 @@
 #include "tools/vantrix-sim/SimStage.h"
 
 class CSimDevice;
+class CSimExchange;
 
 struct SimModemOptions {
     uint32_t ringMs = 300;                              // a dial rings this long before its outcome
@@ -28,6 +29,7 @@ struct SimModemOptions {
 struct SimModemStats {
     int calls = 0;                      // ATD commands taken
     std::vector<std::string> dialled;   // their numbers
+    std::vector<std::string> results;   // the result code each dial ended with (not the aborted ones)
     int connected = 0;                  // calls that reached the device
     int aborted = 0;                    // dials ended by a key or by the line closing
     int hangups = 0;                    // connected calls that ended (ATH or the line closing)
@@ -39,12 +41,17 @@ struct SimModemStats {
 
 class CSimModem : public ISimStage {
 public:
-    CSimModem(CSimDevice& device, SimModemOptions o = {});
+    // Without an exchange every call reaches `device`; with one, the device
+    // of the number dialled (and `device` hears of the PC closing the line
+    // only while it is in the call).
+    CSimModem(CSimDevice& device, SimModemOptions o = {}, CSimExchange* exchange = nullptr);
 
     void Receive(const uint8_t* p, size_t n, uint32_t baud, ISimLine& out) override;
     void LineClosed(ISimLine& out) override;
     void Idle(ISimLine& out) override;
     int64_t NextDueMs() const override;
+    // The CONNECT rate while a call is up.
+    uint32_t PaceBaud() const override;
 
     // Thread-safe.
     SimModemStats Stats() const;
@@ -57,11 +64,14 @@ private:
     void Command(const std::string& raw, ISimLine& out);
     void DataBytes(const uint8_t* p, size_t n, ISimLine& out);
     void Result(const std::string& text, ISimLine& out);
-    void Connect(ISimLine& out);
+    void RingEnded(ISimLine& out);
+    void Connect(CSimDevice& device, ISimLine& out);
     void EndCall();
     void FlushPluses(ISimLine& out);
 
     CSimDevice& m_device;
+    CSimExchange* m_exchange;
+    CSimDevice* m_peer = nullptr;  // the device in the call
     mutable std::mutex m_mutex;
     SimModemOptions m_opt;
     SimModemStats m_stats;

@@ -28,4 +28,8 @@ public:
     // The steady-clock time (SteadyMs) at which the stage next wants a turn,
     // sooner than the loop would give one; -1 when none.
     virtual int64_t NextDueMs() const { return -1; }
+    // The rate the stage carries the PC's bytes at further on (a modem's
+    // connection), when it is slower than the PC's line; 0 when none. A paced
+    // line takes the slower of the two. Not called from within the calls above.
+    virtual uint32_t PaceBaud() const { return 0; }
 };

@@ -35,7 +35,7 @@ int64_t ByteUs(uint32_t baud) { return baud == 0 || baud == kOddSpeed ? 0 : int6
 
 }  // namespace
 
-CVantrixSim::CVantrixSim(Options o) : m_device(std::move(o)) {}
+CVantrixSim::CVantrixSim(Options o, std::mutex* lock) : m_mutex(lock ? *lock : m_ownMutex), m_device(std::move(o)) {}
 
 CVantrixSim::~CVantrixSim() { Stop(); }
 
@@ -129,6 +129,7 @@ void CVantrixSim::Serve() {
             LineClosed();
         {
             std::lock_guard lock(m_mutex);
+            TakePaceBaud();
             m_front->Idle(m_line);
         }
         if (!m_hup) WriteDue();
@@ -160,15 +161,22 @@ void CVantrixSim::ReadFromPc() {
     }
     m_baud = baud;
     int64_t now = NowUs();
-    m_rxFreeUs = std::max(m_rxFreeUs, now) + int64_t(r) * ByteUs(baud);
     std::lock_guard lock(m_mutex);
+    TakePaceBaud();
+    m_rxFreeUs = std::max(m_rxFreeUs, now) + int64_t(r) * ByteUs(m_paceBaud);
     m_front->Receive(buf, size_t(r), baud, m_line);
+}
+
+void CVantrixSim::TakePaceBaud() {
+    // Called under the lock, outside the front's calls.
+    const uint32_t far = m_front->PaceBaud();
+    m_paceBaud = far > 0 && (m_baud == 0 || m_baud == kOddSpeed || far < m_baud) ? far : m_baud;
 }
 
 void CVantrixSim::Line::Send(const uint8_t* p, size_t n) {
     // Called by the stages on the server thread, under the lock.
     CVantrixSim& s = m_sim;
-    int64_t byteUs = s.m_device.Options().pace ? ByteUs(s.m_baud) : 0;
+    int64_t byteUs = s.m_device.Options().pace ? ByteUs(s.m_paceBaud) : 0;
     int64_t at = 0;
     if (byteUs > 0) {
         // Not before the request could have crossed the line, then at the

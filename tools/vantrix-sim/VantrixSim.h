@@ -19,7 +19,8 @@ class CVantrixSim {
 public:
     using Options = SimOptions;
 
-    explicit CVantrixSim(Options o);
+    // Simulators that share devices (modems of one network) share `lock`.
+    explicit CVantrixSim(Options o, std::mutex* lock = nullptr);
     ~CVantrixSim();
     CVantrixSim(const CVantrixSim&) = delete;
     CVantrixSim& operator=(const CVantrixSim&) = delete;
@@ -74,8 +75,11 @@ private:
     void ReadFromPc();
     void WriteDue();
     void LineClosed();
+    // The byte rate of the line as paced: the PC's, or the front's when slower.
+    void TakePaceBaud();
 
-    mutable std::mutex m_mutex;
+    mutable std::mutex m_ownMutex;
+    std::mutex& m_mutex;
     CSimDevice m_device;
     ISimStage* m_front = nullptr;
     Line m_line{*this};
@@ -89,6 +93,7 @@ private:
     // Server thread only.
     bool m_hup = false;
     uint32_t m_baud = 0;           // the PC's speed at the latest bytes
+    uint32_t m_paceBaud = 0;       // the rate replies are paced at (TakePaceBaud)
     int64_t m_rxFreeUs = 0;        // when the PC's bytes so far would have crossed the line
     int64_t m_txNextUs = 0;        // when the line is free for the next reply byte
     std::deque<uint8_t> m_out;     // towards the PC

@@ -24,6 +24,7 @@
 
 #include "app/Version.h"
 #include "comm/SerCom.h"
+#include "tools/vantrix-sim/SimExchange.h"
 #include "tools/vantrix-sim/SimModem.h"
 #include "tools/vantrix-sim/VantrixSim.h"
 
@@ -88,6 +89,18 @@ bool ParseFrameFault(const std::string& s, long& frame, FrameFaultAt& fault) {
     } catch (const std::exception&) {
         return false;
     }
+}
+
+// The most modems one program serves.
+constexpr int kMaxModems = 32;
+
+// "NUMBER=STATEFILE" of --device.
+bool ParseDevice(const std::string& s, std::string& number, std::string& path) {
+    const size_t eq = s.find('=');
+    if (eq == std::string::npos || eq + 1 == s.size()) return false;
+    number = s.substr(0, eq);
+    path = s.substr(eq + 1);
+    return !CSimExchange::Digits(number).empty();
 }
 
 // Standard input counts as "closing" only when it can close: a pipe, a
@@ -202,7 +215,7 @@ int main(int argc, char** argv) {
     CVantrixSim::Options o;
     std::vector<std::string> silent, refuse, delay, faults, extra;
     std::string replyHead;
-    std::string link;
+    std::vector<std::string> links;
     int inputs = 0;
 
     app.add_option("--layout", o.layout, "configuration layout id the device reports (1 or 2 have an image)")
@@ -249,7 +262,7 @@ int main(int argc, char** argv) {
     app.add_flag(
         "--no-echo", [&](size_t) { o.echoAt = false; }, "the GSM module does not echo AT commands");
     app.add_option("--state", o.statePath, "JSON state: loaded at start, saved at exit");
-    app.add_option("--link", link, "symbolic link to the slave side");
+    app.add_option("--link", links, "symbolic link to the slave side; with --modems one per modem, in order");
     std::string control;
     app.add_option("--control", control,
                    "Unix socket: a line \"state\" answers the state as JSON, a JSON object changes it");
@@ -265,6 +278,18 @@ int main(int argc, char** argv) {
     app.add_option("--answer-ms", mo.answerMs, "with --modem: a command's answer comes this much later")
         ->capture_default_str();
     app.add_flag("--numeric", mo.numeric, "with --modem: result codes as digits until ATV1");
+    int modemCount = 1;
+    app.add_option("--modems", modemCount,
+                   "with --modem: this many modems, each on a pseudo-terminal of its own; a call reaches the "
+                   "device of the number dialled, whichever modem dials")
+        ->check(CLI::Range(1, kMaxModems))
+        ->capture_default_str();
+    std::vector<std::string> deviceArgs;
+    app.add_option("--device", deviceArgs,
+                   "NUMBER=STATEFILE, with --modem: a further device, reached by dialling NUMBER (its digits), "
+                   "with its own state file; numbers no device has get NO CARRIER; repeatable");
+    std::string number;
+    app.add_option("--number", number, "with --device: the number of the device of --state (else it has none)");
 
     app.add_option("--first-value", o.firstValue, "16-bit value at bytes 4-5 of the identity");
     app.add_option("--firmware", o.firmware, "firmware version")->capture_default_str();
@@ -343,28 +368,84 @@ int main(int argc, char** argv) {
             o.replyHead.push_back(uint8_t(std::stoul(replyHead.substr(i, 2), nullptr, 16)));
     }
 
-    // Declared first so that it outlives the server that calls it.
-    std::unique_ptr<CSimModem> modem;
-    CVantrixSim sim(o);
+    const int modemsWanted = modemFront ? modemCount : 1;
+    if (!modemFront && (modemCount != 1 || !deviceArgs.empty())) {
+        std::cerr << "vantrix-sim: --modems and --device need --modem\n";
+        return kExitUsage;
+    }
+    if (!number.empty() && (deviceArgs.empty() || CSimExchange::Digits(number).empty())) {
+        std::cerr << "vantrix-sim: --number needs --device and a number with digits\n";
+        return kExitUsage;
+    }
+    if (int(links.size()) > modemsWanted) {
+        std::cerr << "vantrix-sim: more --link than modems\n";
+        return kExitUsage;
+    }
+
+    // One lock for the whole network: any modem's server may reach any device.
+    std::mutex network;
+    // Declared first so that they outlive the servers that call them.
+    std::vector<std::unique_ptr<CVantrixSim>> devices;         // of --device: never started, they keep the state
+    std::vector<std::pair<std::string, CVantrixSim*>> listed;  // the devices with a number
+    CSimExchange exchange;
+    std::vector<std::unique_ptr<CSimModem>> modems;
+    std::vector<std::unique_ptr<CVantrixSim>> ports;  // the modems' pseudo-terminals after the first
+    CVantrixSim sim(o, &network);
+    if (!number.empty()) listed.emplace_back(number, &sim);
+    for (const auto& s : deviceArgs) {
+        std::string n, path;
+        if (!ParseDevice(s, n, path)) {
+            std::cerr << "vantrix-sim: --device " << s << ": expected NUMBER=STATEFILE\n";
+            return kExitUsage;
+        }
+        for (const auto& [other, _] : listed)
+            if (CSimExchange::Digits(other) == CSimExchange::Digits(n)) {
+                std::cerr << "vantrix-sim: --device " << s << ": the number is taken\n";
+                return kExitUsage;
+            }
+        CVantrixSim::Options d = o;
+        d.statePath = path;
+        devices.push_back(std::make_unique<CVantrixSim>(d, &network));
+        listed.emplace_back(n, devices.back().get());
+    }
+    std::vector<CVantrixSim*> all = {&sim};  // every device, the one of --state first
+    for (auto& d : devices) all.push_back(d.get());
+    // The device of --state answers every number while no number is listed.
+    exchange.SetFallback(&sim.Device());
+    for (const auto& [n, d] : listed) exchange.Add(n, d->Device());
+
+    std::vector<CVantrixSim*> lines = {&sim};  // the modems' pseudo-terminals in order
     if (modemFront) {
-        modem = std::make_unique<CSimModem>(sim.Device(), mo);
-        sim.SetFront(modem.get());
+        // A single modem keeps the plain path of a call to the one device.
+        CSimExchange* net = modemsWanted > 1 || !deviceArgs.empty() ? &exchange : nullptr;
+        CVantrixSim::Options portOptions = o;
+        portOptions.statePath.clear();
+        for (int i = 0; i < modemsWanted; ++i) {
+            modems.push_back(std::make_unique<CSimModem>(sim.Device(), mo, net));
+            if (i > 0) {
+                ports.push_back(std::make_unique<CVantrixSim>(portOptions, &network));
+                lines.push_back(ports.back().get());
+            }
+            lines.back()->SetFront(modems.back().get());
+        }
     }
     // A held reply is told on standard output, one JSON line, so that a test
     // can act at that very step and then send "release".
-    sim.SetHoldListener([](long frame, uint8_t cmd) {
-        if (const pid_t pid = g_killOnHold.load(); pid > 0) ::kill(pid, SIGKILL);
-        std::printf("{\"held\": %ld, \"cmd\": %u}\n", frame, unsigned(cmd));
-        std::fflush(stdout);
-    });
+    for (CVantrixSim* d : all)
+        d->SetHoldListener([](long frame, uint8_t cmd) {
+            if (const pid_t pid = g_killOnHold.load(); pid > 0) ::kill(pid, SIGKILL);
+            std::printf("{\"held\": %ld, \"cmd\": %u}\n", frame, unsigned(cmd));
+            std::fflush(stdout);
+        });
     std::string error;
-    if (!sim.Load(&error)) {
-        std::cerr << "vantrix-sim: " << error << '\n';
-        return kExitDataErr;
-    }
+    for (CVantrixSim* d : all)
+        if (!d->Load(&error)) {
+            std::cerr << "vantrix-sim: " << error << '\n';
+            return kExitDataErr;
+        }
 
-    // Termination signals are taken in the main loop; the server thread
-    // inherits the mask.
+    // Termination signals are taken in the main loop; the server threads
+    // inherit the mask.
     sigset_t sigs;
     sigemptyset(&sigs);
     sigaddset(&sigs, SIGTERM);
@@ -374,23 +455,31 @@ int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
     int sigFd = ::signalfd(-1, &sigs, SFD_CLOEXEC);
 
-    if (sigFd < 0 || !sim.Start()) {
+    size_t linked = 0;
+    auto stopAll = [&] {
+        for (CVantrixSim* l : lines) l->Stop();
+        for (size_t i = 0; i < linked; ++i) RemoveLink(links[i], lines[i]->SlavePath());
+    };
+    bool started = sigFd >= 0;
+    for (CVantrixSim* l : lines) started = started && l->Start();
+    if (!started) {
         std::cerr << "vantrix-sim: cannot open a pseudo-terminal\n";
+        stopAll();
         return kExitOsErr;
     }
-    if (!link.empty() && !MakeLink(link, sim.SlavePath())) {
-        std::cerr << "vantrix-sim: cannot make the link " << link << '\n';
-        sim.Stop();
-        return kExitCantCreate;
-    }
+    for (; linked < links.size(); ++linked)
+        if (!MakeLink(links[linked], lines[linked]->SlavePath())) {
+            std::cerr << "vantrix-sim: cannot make the link " << links[linked] << '\n';
+            stopAll();
+            return kExitCantCreate;
+        }
     int controlFd = control.empty() ? -1 : OpenControl(control);
     if (!control.empty() && controlFd < 0) {
         std::cerr << "vantrix-sim: cannot make the control socket " << control << '\n';
-        sim.Stop();
-        if (!link.empty()) RemoveLink(link, sim.SlavePath());
+        stopAll();
         return kExitCantCreate;
     }
-    std::printf("%s\n", sim.SlavePath().c_str());
+    for (CVantrixSim* l : lines) std::printf("%s\n", l->SlavePath().c_str());
     std::fflush(stdout);
 
     bool watchStdin = StdinCanClose();
@@ -415,20 +504,29 @@ int main(int argc, char** argv) {
         ::unlink(control.c_str());
     }
 
-    sim.Stop();
-    if (!link.empty()) RemoveLink(link, sim.SlavePath());
-    if (modem) {
-        // What the modem went through, for scripts.
-        SimModemStats st = modem->Stats();
+    stopAll();
+    // What each modem went through, for scripts; the first modem's line first.
+    for (size_t i = 0; i < modems.size(); ++i) {
+        SimModemStats st = modems[i]->Stats();
         nlohmann::json j = {{"calls", st.calls},     {"dialled", st.dialled}, {"connected", st.connected},
                             {"aborted", st.aborted}, {"hangups", st.hangups}, {"escapes", st.escapes},
-                            {"inCall", st.inCall}};
-        std::printf("%s\n", nlohmann::json{{"modem", j}}.dump().c_str());
-        std::fflush(stdout);
+                            {"inCall", st.inCall},   {"results", st.results}};
+        std::printf("%s\n", nlohmann::ordered_json{{"modem", j}, {"index", i}}.dump().c_str());
     }
-    if (!sim.Save(&error)) {
-        std::cerr << "vantrix-sim: " << error << '\n';
-        return kExitCantCreate;
-    }
-    return 0;
+    // And which device took how many calls.
+    for (const auto& [n, d] : listed)
+        std::printf("%s\n", nlohmann::ordered_json{{"device", n},
+                                                   {"serial", d->State()["identity"]["serial"]},
+                                                   {"calls", exchange.Calls(d->Device())},
+                                                   {"frames", d->Stats().totalFrames}}
+                                .dump()
+                                .c_str());
+    std::fflush(stdout);
+    int rc = 0;
+    for (CVantrixSim* d : all)
+        if (!d->Save(&error)) {
+            std::cerr << "vantrix-sim: " << error << '\n';
+            rc = kExitCantCreate;
+        }
+    return rc;
 }
