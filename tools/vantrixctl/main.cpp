@@ -35,7 +35,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-
 std::string Fmt(const char* fmt, unsigned a, unsigned b) {
     char buf[32];
     std::snprintf(buf, sizeof buf, fmt, a, b);
@@ -150,7 +149,6 @@ json GprsJson(const GprsApRec& g) {
             {"default_qos", g.defaultQos != 0},
             {"qos", {g.precedence, g.delay, g.reliability, g.peak, g.mean}}};
 }
-
 
 int DeviceCommand(const std::string& cmd, const Options& o) {
     // Arguments first: nothing goes to the device when they are wrong.
@@ -459,7 +457,9 @@ int Run(int argc, char** argv) {
         "it in DIR as <serial>.cfg and <serial>.json; a line per device in DIR/backup.jsonl and on stdout names the "
         "fields changed since its previous backup; exit 75 when some device could not be read");
     backup->add_option("DIR", o.file, "directory of the backups, made when missing")->required();
-    backup->add_option("--connections", o.connections, "connection list to call (default Data/Connection.dat)")
+    backup
+        ->add_option("--connections", o.connections,
+                     "connection list to call (default " + ShownPath("Data/Connection.dat") + ")")
         ->option_text("FILE");
     backup->add_option("--number", o.numbers, "only the entry with this NUMBER; repeatable")
         ->allow_extra_args(false)
