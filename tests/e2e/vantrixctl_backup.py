@@ -70,7 +70,10 @@ class Network:
         return cmd + list(args)
 
     def stop(self):
+        """The devices' states, and the calls each device got."""
         self.sim.stop()
+        records = [json.loads(x) for x in self.sim.proc.stdout.read().decode().splitlines() if x.startswith("{")]
+        self.calls = {r["device"]: r["calls"] for r in records if "device" in r}
         return {n: json.load(open(self.state(n))) for n in DEVICES}
 
 
@@ -109,6 +112,8 @@ with tempfile.TemporaryDirectory() as tmp:
         check(json.load(open(os.path.join(out, serial + ".json"))) == json.loads(dump), "%s.json is its dump" % serial)
     check(by["603444444"]["code"] == 11 and by["603444444"]["serial"] is None, "refused PIN: %s" % by["603444444"])
     check(by["603333333"]["code"] in (3, 9) and by["603333333"]["text"], "silent device: %s" % by["603333333"])
+    # The silent device is called once more; the refused PIN is not tried again.
+    check(net.calls["603333333"] == 2 and net.calls["603444444"] == 1, "calls per device: %s" % net.calls)
     check(sorted(os.listdir(out)) == ["00001001.cfg", "00001001.json", "00002002.cfg", "00002002.json",
                                       "backup.jsonl"], "no files of unread devices: %s" % os.listdir(out))
     journal = [json.loads(x) for x in open(os.path.join(out, "backup.jsonl"))]
@@ -174,4 +179,12 @@ with tempfile.TemporaryDirectory() as tmp:
             json.loads(x)
         leftovers = [n for n in os.listdir(out) if n not in old]
         check(all(n.endswith(".part") for n in leftovers), "only a temporary file may be left: %s" % leftovers)
+
+    # The one device on a local port, the same way.
+    local = os.path.join(tmp, "local")
+    with Sim(SIM, tmp) as sim:
+        rc, lines, err = run([CTL, "--port", sim.port, "backup", local])
+    check(rc == 0 and len(lines) == 1 and lines[0]["number"] is None and lines[0]["serial"] == "00004711",
+          "local backup: %d %s %s" % (rc, lines, err))
+    check(os.path.getsize(os.path.join(local, "00004711.cfg")) > 0, "local backup kept")
 print("ok")
