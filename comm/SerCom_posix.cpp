@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -14,6 +13,7 @@
 
 #include "app/FileIO.h"
 #include "app/LocalTime.h"
+#include "comm/PortOpen_posix.h"
 
 namespace {
 
@@ -61,33 +61,17 @@ bool CSerCom::Create() {
 int CSerCom::Open(const std::string& name, uint32_t baud) {
     Close();
     m_openFault = PF_OTHER;  // until the port is open or tells why not
-    std::string path = MapPortName(name);
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenPortAlone(MapPortName(name));
     if (fd < 0) {
         m_openFault = PortFaultOf(errno);
-        return SER_OPEN;
-    }
-    // TIOCEXCL does not stop root; a lock does, for every program that takes it.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        m_openFault = PortFaultOf(errno);
-        ::close(fd);
         return SER_OPEN;
     }
     // Held from here on, also when the settings fail, until the next open or close.
     m_fd = fd;
     m_ownsSettings = true;
-    ::ioctl(fd, TIOCEXCL);  // not shared
 
     speed_t speed = speed_t(BaudConstant(baud));
-    struct termios t;
-    if (speed == 0 || ::tcgetattr(fd, &t) != 0) return SER_OPEN;
-    ::cfmakeraw(&t);
-    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB);
-    t.c_cflag |= CS8 | CLOCAL | CREAD | CRTSCTS;
-    t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    if (::cfsetspeed(&t, speed) != 0 || ::tcsetattr(fd, TCSANOW, &t) != 0) return SER_OPEN;
+    if (speed == 0 || !SetRawLine(fd, speed, CRTSCTS)) return SER_OPEN;
     // DTR stays low. A pseudo-terminal has no modem lines and rejects this.
     int dtr = TIOCM_DTR;
     ::ioctl(fd, TIOCMBIC, &dtr);
@@ -107,9 +91,11 @@ void CSerCom::Attach(int fd) {
 
 void CSerCom::Close() {
     if (m_fd < 0) return;
-    // Releases the exclusive open so that the port can be opened again at once.
-    if (m_ownsSettings) ::ioctl(m_fd, TIOCNXCL);
-    ::close(m_fd);
+    // An attached descriptor is a copy of the modem's, which keeps the port.
+    if (m_ownsSettings)
+        ClosePortAlone(m_fd);
+    else
+        ::close(m_fd);
     m_fd = -1;
     m_ownsSettings = false;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/WinPath_win32.h"
+#include "comm/PortOpen_win32.h"
 #include "comm/RawLine_win32.h"
 #include "comm/SerCom.h"
 
@@ -72,8 +73,7 @@ bool CSerCom::Create() {
 int CSerCom::Open(const std::string& name, uint32_t baud) {
     Close();
     m_openFault = PF_OTHER;  // until the port is open or tells why not
-    HANDLE h = CreateFileW(WidePath(MapPortName(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE h = OpenPortAlone(MapPortName(name));
     if (h == INVALID_HANDLE_VALUE) {
         m_openFault = PortFaultOf(int(GetLastError()));
         return SER_OPEN;

@@ -1,8 +1,6 @@
 #include "melodyloader/MelodyPort.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -12,6 +10,7 @@
 
 #include "comm/Frame.h"
 #include "comm/PortName.h"
+#include "comm/PortOpen_posix.h"
 
 namespace melody {
 
@@ -31,33 +30,13 @@ CMelodyPort::~CMelodyPort() { Close(); }
 bool CMelodyPort::Open(const std::string& name) {
     Close();
     m_openFault = PF_OTHER;  // until the port is open or tells why not
-    std::string path = MapPortName(name);
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenPortAlone(MapPortName(name));
     if (fd < 0) {
         m_openFault = PortFaultOf(errno);
         return false;
     }
-    // Another program on the port (also one running as root): not ours.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        m_openFault = PortFaultOf(errno);
-        ::close(fd);
-        return false;
-    }
-    struct termios t;
-    if (::tcgetattr(fd, &t) != 0) {  // not a terminal
-        ::close(fd);
-        return false;
-    }
-    ::ioctl(fd, TIOCEXCL);
-    ::cfmakeraw(&t);
-    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB | CRTSCTS);
-    t.c_cflag |= CS8 | CLOCAL | CREAD;
-    t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    if (::cfsetspeed(&t, B57600) != 0 || ::tcsetattr(fd, TCSANOW, &t) != 0) {
-        ::ioctl(fd, TIOCNXCL);
-        ::close(fd);
+    if (!SetRawLine(fd, B57600, 0)) {
+        ClosePortAlone(fd);
         return false;
     }
     // DTR and RTS inactive. A pseudo-terminal has no modem lines and refuses.
@@ -72,8 +51,7 @@ bool CMelodyPort::Open(const std::string& name) {
 
 void CMelodyPort::Close() {
     if (m_fd < 0) return;
-    ::ioctl(m_fd, TIOCNXCL);
-    ::close(m_fd);
+    ClosePortAlone(m_fd);
     m_fd = -1;
     m_rxPos = m_rxLen = 0;
 }

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <string>
 
-#include "app/WinPath_win32.h"
 #include "comm/Frame.h"
 #include "comm/PortName.h"
+#include "comm/PortOpen_win32.h"
 #include "comm/RawLine_win32.h"
 #include "melodyloader/MelodyPort.h"
 
@@ -51,8 +51,7 @@ CMelodyPort::~CMelodyPort() { Close(); }
 bool CMelodyPort::Open(const std::string& name) {
     Close();
     m_openFault = PF_OTHER;  // until the port is open or tells why not
-    HANDLE h = CreateFileW(WidePath(MapPortName(name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE h = OpenPortAlone(MapPortName(name));
     if (h == INVALID_HANDLE_VALUE) {
         m_openFault = PortFaultOf(int(GetLastError()));
         return false;

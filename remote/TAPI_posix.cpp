@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -15,6 +14,7 @@
 #include <cstdlib>
 
 #include "app/LocalTime.h"
+#include "comm/PortOpen_posix.h"
 #include "remote/ModemPort.h"
 #include "remote/TAPI.h"
 
@@ -62,33 +62,20 @@ void ResolveModem(const ModemEntry& entry, std::string& device, bool& present) {
     }
 }
 
-// DTR goes down when the last descriptor closes (HUPCL). TIOCEXCL does not
-// stop root; the lock (the one the serial port takes too) stops every
-// program that takes it.
+// DTR goes down when the last descriptor closes (HUPCL).
 int CModemPort::Open(const std::string& port) {
     Close();
-    int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    const int fd = OpenPortAlone(port);
+    if (fd < 0) {
+        if (errno == EWOULDBLOCK || errno == EBUSY) return LINEERR_INUSE;
         return errno == ENOENT || errno == ENXIO || errno == ENODEV ? LINEERR_NODEVICE : LINEERR_RESOURCEUNAVAIL;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool held = errno == EWOULDBLOCK;
-        ::close(fd);
-        return held ? LINEERR_INUSE : LINEERR_RESOURCEUNAVAIL;
     }
-    ::ioctl(fd, TIOCEXCL);
-    struct termios t;
-    if (::tcgetattr(fd, &t) != 0) {  // not a terminal
-        ::close(fd);
+    if (!::isatty(fd)) {
+        ClosePortAlone(fd);
         return LINEERR_NODEVICE;
     }
-    ::cfmakeraw(&t);
-    t.c_cflag &= ~tcflag_t(CSIZE | PARENB | CSTOPB);
-    t.c_cflag |= CS8 | CREAD | CLOCAL | HUPCL | CRTSCTS;
-    t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    if (::cfsetspeed(&t, kDteSpeed) != 0 || ::tcsetattr(fd, TCSANOW, &t) != 0) {
-        ::close(fd);
+    if (!SetRawLine(fd, kDteSpeed, HUPCL | CRTSCTS)) {
+        ClosePortAlone(fd);
         return LINEERR_RESOURCEUNAVAIL;
     }
     // A pseudo-terminal has no modem lines and rejects this.
@@ -101,8 +88,7 @@ int CModemPort::Open(const std::string& port) {
 
 void CModemPort::Close() {
     if (m_fd < 0) return;
-    ::ioctl(m_fd, TIOCNXCL);
-    ::close(m_fd);
+    ClosePortAlone(m_fd);
     m_fd = -1;
 }
 

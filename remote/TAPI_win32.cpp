@@ -11,6 +11,7 @@
 
 #include "app/WinPath_win32.h"
 #include "comm/PortName.h"
+#include "comm/PortOpen_win32.h"
 #include "comm/RawLine_win32.h"
 #include "remote/ModemPort.h"
 #include "remote/TAPI.h"
@@ -139,8 +140,7 @@ void ResolveModem(const ModemEntry& entry, std::string& device, bool& present) {
 int CModemPort::Open(const std::string& port) {
     Close();
     if (port.empty()) return LINEERR_NODEVICE;
-    HANDLE h = CreateFileW(WidePath(MapPortName(port)).c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* not shared */,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE h = OpenPortAlone(MapPortName(port));
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD e = GetLastError();
         if (e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION) return LINEERR_INUSE;
