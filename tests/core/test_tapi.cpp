@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -480,4 +484,27 @@ TEST_F(TapiCallTest, PropertiesAskTheModem) {
     EXPECT_EQ(mng.QueryModem(0, p, 200), LINEERR_OPERATIONFAILED);
     EXPECT_LT(MsSince(t0), 1000);
     EXPECT_TRUE(p.info.empty());
+}
+
+// Another user's program with the modem open exclusively (TIOCEXCL, which
+// does not stop root): the modem is in use, not silent.
+TEST_F(TapiCallTest, ModemOpenedExclusivelyByAnotherProgramIsInUse) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(peer.Slave().c_str(), 0666), 0);
+    const int holder = ::open(peer.Slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::ioctl(holder, TIOCEXCL), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        constexpr gid_t kNobody = 65534;
+        ModemProps p;
+        const bool asNobody = ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+        ::_exit(asNobody ? (mng.QueryModem(0, p, 200) == LINEERR_INUSE ? 0 : 1) : 2);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(holder);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not reported as in use, 2: could not become nobody";
 }
